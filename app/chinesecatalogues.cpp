@@ -1,0 +1,19 @@
+#include "app/chinesecatalogues.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
+
+bool installChineseCatalogues(QCoreApplication &app)
+{
+    bool baseLoaded = false;
+    for (const char *name : {"qtbase_zh_CN", "qtserialport_zh_CN"}) {
+        auto *translator = new QTranslator(&app);
+        if (translator->load(QString::fromLatin1(name), QStringLiteral(":/i18n"))) {
+            QCoreApplication::installTranslator(translator);
+            baseLoaded = baseLoaded || QLatin1String(name) == QLatin1String("qtbase_zh_CN");
+        } else {
+            delete translator;
+        }
+    }
+    return baseLoaded;
+}

@@ -1,0 +1,146 @@
+#include "app/form1.h"
+
+#include "app/messagebox.h"
+#include "app/printsurface.h"
+#include "image/objectfilereader.h"
+#include "serial/module1.h"
+#include "serial/qtserialline.h"
+#include "serial/receivehandler.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+const QString kObjPreset = QStringLiteral("*.OBJ");
+}
+
+Form1::Form1(Services services, QWidget *parent)
+    : QMainWindow(parent),
+      services_(withDefaults(std::move(services))),
+      ports_(*services_.line, services_.messageBox),
+      download_(*services_.line, rx, *services_.clock,
+                {[this] { Openport(); }, [this] { Closeport(); }, services_.processEvents, {}})
+{
+    ui.setupUi(this);
+    connect(ui.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(ui.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(ui.OPEN, &QAction::triggered, this, &Form1::OPEN_Click);
+    connect(ui.EXIT, &QAction::triggered, this, &Form1::EXIT_Click);
+    connect(ui.CONFIG, &QAction::triggered, this, &Form1::CONFIG_Click);
+    connect(services_.line, &SerialLine::OnComm, this, &Form1::MSComm1_OnComm);
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    download_.abort();
+    Closeport();
+}
+
+Form1::Services Form1::withDefaults(Services s)
+{
+    if (!s.dialog) {
+        ownDialog_ = std::make_unique<QtCommonDialog>(this);
+        s.dialog = ownDialog_.get();
+    }
+    if (!s.line) {
+        ownLine_ = std::make_unique<QtSerialLine>();
+        s.line = ownLine_.get();
+    }
+    if (!s.clock) {
+        ownClock_ = std::make_unique<SteadyClock>();
+        s.clock = ownClock_.get();
+    }
+    if (!s.messageBox)
+        s.messageBox = [this](const QString &text) { showMessageBox(this, text); };
+    if (!s.endProgram)
+        s.endProgram = [] { QCoreApplication::exit(0); };
+    if (!s.processEvents)
+        s.processEvents = [] { QCoreApplication::processEvents(); };
+    return s;
+}
+
+void Form1::Form_Load()
+{
+    image.WordCount = 0;
+    PortNo = 1;
+}
+
+void Form1::Openport() { ports_.Openport(); }
+
+void Form1::Closeport() { ports_.Closeport(); }
+
+void Form1::OUTLABEL() { ui.Label4->setText(QString::number(ShownCount)); }
+
+void Form1::OPEN_Click()
+{
+    CommonDialog &dialog = *services_.dialog;
+    dialog.setFileName(kObjPreset);
+    dialog.ShowOpen();
+    const QString name = dialog.FileName();
+    if (name != kObjPreset && !name.isEmpty()) {
+        // All or nothing: a file that does not read whole leaves the loaded
+        // program, its name and its count as they were.
+        const ParsedObjectFile file = ObjectFileReader::read(name);
+        if (file.ok) {
+            image.load(file.words);
+            ui.Label2->setText(name);
+        } else {
+            services_.messageBox(QStringLiteral("文件不能打开!"));
+        }
+    }
+    ui.Label8->setText(QString::number(image.WordCount));
+}
+
+void Form1::Command1_Click()
+{
+    if (download_.running())
+        return;
+    ShownCount = 0;
+    OUTLABEL();
+    setCommandsEnabled(false);
+    const DownloadOutcome outcome = download_.run(image);
+    if (outcome.end == DownloadOutcome::End::Aborted)
+        return;   // the program is ending
+    ui.Label4->setText(outcome.label4Text());
+    setCommandsEnabled(true);
+}
+
+// A second download, a new load or a closed port in mid-transfer would
+// corrupt the download under way; Exit stays available.
+void Form1::setCommandsEnabled(bool enabled)
+{
+    ui.Command1->setEnabled(enabled);
+    ui.OPEN->setEnabled(enabled);
+    ui.CONFIG->setEnabled(enabled);
+}
+
+void Form1::Command2_Click() { EXIT_Click(); }
+
+void Form1::EXIT_Click()
+{
+    if (ending_)
+        return;
+    ending_ = true;
+    hide();
+    download_.abort();
+    Closeport();
+    services_.endProgram();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    EXIT_Click();
+}
+
+void Form1::CONFIG_Click() { Closeport(); }
+
+void Form1::MSComm1_OnComm()
+{
+    const int shown = ReceiveHandler::MSComm1_OnComm(*services_.line, rx, download_.running());
+    ui.surface->Print(QString::number(shown));
+}

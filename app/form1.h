@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/commondialog.h"
+#include "app/form1ui.h"
+#include "download/clock.h"
+#include "download/downloadprocedure.h"
+#include "image/programimage.h"
+#include "serial/portcontroller.h"
+#include "serial/receivestate.h"
+#include "serial/serialline.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+// What the outside world gives the main window; each left empty gets the real one.
+struct Form1Services {
+    CommonDialog *dialog = nullptr;
+    SerialLine *line = nullptr;
+    Clock *clock = nullptr;
+    std::function<void(const QString &)> messageBox;
+    std::function<void()> endProgram;
+    std::function<void()> processEvents;
+};
+
+// The main window: it owns the program image, the serial port and the state
+// the commands share, and wires every command to the code that carries it out.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    using Services = Form1Services;
+
+    explicit Form1(Services services = Services(), QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Public procedures the commands share.
+    void Openport();
+    void Closeport();
+    void OUTLABEL();
+
+    // Commands.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void OPEN_Click();
+    void EXIT_Click();
+    void CONFIG_Click();
+    void MSComm1_OnComm();
+
+    bool downloadRunning() const { return download_.running(); }
+    SerialLine &MSComm1() { return *services_.line; }
+
+    Form1Ui ui;
+    ProgramImage image;
+    ReceiveState rx;
+    qint32 ShownCount = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Services withDefaults(Services services);
+    void setCommandsEnabled(bool enabled);
+
+    std::unique_ptr<CommonDialog> ownDialog_;
+    std::unique_ptr<SerialLine> ownLine_;
+    std::unique_ptr<Clock> ownClock_;
+    Services services_;
+    PortController ports_;
+    DownloadProcedure download_;
+    bool ending_ = false;
+};

@@ -1,0 +1,146 @@
+#include "download/downloadprocedure.h"
+
+#include <algorithm>
+#include <cmath>
+
+using End = DownloadOutcome::End;
+
+QString DownloadOutcome::label4Text() const
+{
+    if (end == End::NoData)
+        return QStringLiteral("无数据!");
+    return QString::number(WordIndex);
+}
+
+DownloadProcedure::DownloadProcedure(SerialLine &line, ReceiveState &rx, Clock &clock, Hooks hooks)
+    : line_(line), rx_(rx), clock_(clock), hooks_(std::move(hooks))
+{
+}
+
+DownloadOutcome DownloadProcedure::run(const ProgramImage &image)
+{
+    running_ = true;
+    aborted_ = false;
+    const DownloadOutcome outcome = transfer(image);
+    hooks_.Closeport();   // on every way out, the no-data one included
+    running_ = false;
+    return outcome;
+}
+
+DownloadOutcome DownloadProcedure::transfer(const ProgramImage &image)
+{
+    if (image.WordCount <= 1)
+        return {End::NoData, 0};
+    hooks_.Openport();
+    WordIndex = 0;
+    TryCount = 0;
+    if (!line_.PortOpen())
+        return {End::PortNotOpened, 0};
+
+    Step step = handshake();
+    if (step != Step::Acknowledged)
+        return outcomeOf(step);
+    // One frame more than the words loaded: the last carries the slot just
+    // past them, which loading always leaves at 0.
+    const int frames = image.WordCount + 1;
+    for (WordIndex = 0; WordIndex < frames; ++WordIndex) {
+        step = sendWord(image.frameWord(WordIndex));
+        if (step != Step::Acknowledged)
+            return outcomeOf(step);
+        if (hooks_.progress)
+            hooks_.progress(WordIndex + 1, frames);
+    }
+    sendEndMarker();
+    return {End::Finished, WordIndex};
+}
+
+DownloadOutcome DownloadProcedure::outcomeOf(Step step) const
+{
+    switch (step) {
+    case Step::LineFailed: return {End::LineFailed, WordIndex};
+    case Step::Aborted: return {End::Aborted, WordIndex};
+    default: return {End::GaveUp, WordIndex};
+    }
+}
+
+// The preamble goes out before every attempt, the last one included; the
+// wait for the answer starts as soon as the writes return.
+DownloadProcedure::Step DownloadProcedure::handshake()
+{
+    for (;;) {
+        ++TryCount;
+        line_.Output(WireProtocol::preamble());
+        if (TryCount > kAttempts)
+            return Step::GaveUp;
+        line_.Output(WireProtocol::handshake());
+        const Step answer = awaitAcknowledgement();
+        if (answer != Step::TimedOut)
+            return answer;
+    }
+}
+
+DownloadProcedure::Step DownloadProcedure::sendWord(quint16 word)
+{
+    TryCount = 0;
+    for (;;) {
+        if (++TryCount > kAttempts)
+            return Step::GaveUp;
+        TxFrame = WireProtocol::wordFrame(word);
+        line_.Output(WireProtocol::bytes(TxFrame));
+        Step step = awaitOutputDrained();
+        if (step == Step::Acknowledged)
+            step = awaitAcknowledgement();
+        if (step != Step::TimedOut)
+            return step;
+    }
+}
+
+// Lets window events run while the frame leaves the port. The receive event
+// may run here; it leaves the input to the download.
+DownloadProcedure::Step DownloadProcedure::awaitOutputDrained()
+{
+    const double start = clock_.now();
+    for (;;) {
+        hooks_.processEvents();
+        if (aborted_)
+            return Step::Aborted;
+        if (line_.lineFailed())
+            return Step::LineFailed;
+        const int pending = line_.OutBufferCount();
+        if (pending == 0)
+            return Step::Acknowledged;
+        if (clock_.now() - start >= kStuckLine)
+            return Step::LineFailed;
+        clock_.sleepFor(std::clamp(pending * kSecondsPerByte, 0.0005, 0.005));
+    }
+}
+
+// Polls the input for 0.5 s. An acknowledgement counts only when it is the
+// last byte drained at a look; other bytes are skipped.
+DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
+{
+    rx_.RxByte = 0;
+    StartTime = clock_.now();
+    double elapsed = 0;
+    while ((elapsed = clock_.now() - StartTime) < kAckWait) {
+        drainInput(line_, rx_);
+        if (line_.lineFailed())
+            return Step::LineFailed;
+        if (WireProtocol::isAcknowledgement(rx_.RxByte))
+            return Step::Acknowledged;
+        line_.waitForInput(int(std::ceil((kAckWait - elapsed) * 1000.0)));
+    }
+    return Step::TimedOut;
+}
+
+// No answer comes to the end marker; its bytes are given a bounded time to
+// leave the port before it closes.
+void DownloadProcedure::sendEndMarker()
+{
+    line_.Output(WireProtocol::endMarker());
+    const double start = clock_.now();
+    int pending = 0;
+    while ((pending = line_.OutBufferCount()) > 0 && !line_.lineFailed()
+           && clock_.now() - start < kEndMarkerDrain)
+        clock_.sleepFor(std::clamp(pending * kSecondsPerByte, 0.0005, 0.005));
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "download/clock.h"
+#include "download/wireprotocol.h"
+#include "image/programimage.h"
+#include "serial/receivestate.h"
+#include "serial/serialline.h"
+
+#include <QString>
+
+#include <functional>
+
+// How a download ended, and the text Label4 shows for it.
+struct DownloadOutcome {
+    enum class End {
+        NoData,          // fewer than two words loaded: nothing sent
+        PortNotOpened,   // the port could not be opened: nothing sent
+        GaveUp,          // a message went unacknowledged ten times
+        LineFailed,      // the port failed under the download (device unplugged)
+        Finished,        // every frame acknowledged, end marker sent
+        Aborted,         // the program is ending
+    };
+    End end = End::NoData;
+    int WordIndex = 0;   // frames acknowledged
+
+    QString label4Text() const;
+};
+
+// One complete download of the program image: wake-up preamble and
+// handshake, every word frame with acknowledgement and retries, end marker.
+// The port, the clock and the processing of window events come from outside,
+// so the whole procedure runs against a scripted device and a fake clock.
+class DownloadProcedure {
+public:
+    static constexpr int kAttempts = 10;
+    static constexpr double kAckWait = 0.5;
+    static constexpr double kStuckLine = 2.0;        // a frame still unsent then: the line is stuck
+    static constexpr double kEndMarkerDrain = 1.0;   // lets the end marker leave before the port closes
+    static constexpr double kSecondsPerByte = 10.0 / 9600.0;
+
+    struct Hooks {
+        std::function<void()> Openport;
+        std::function<void()> Closeport;
+        std::function<void()> processEvents;
+        std::function<void(int acknowledged, int total)> progress;
+    };
+
+    DownloadProcedure(SerialLine &line, ReceiveState &rx, Clock &clock, Hooks hooks);
+
+    DownloadOutcome run(const ProgramImage &image);
+    // Ends a running download at its next look at window events, without
+    // touching the port again.
+    void abort() { aborted_ = true; }
+    bool running() const { return running_; }
+
+    // The state of the download under way.
+    int WordIndex = 0;
+    int TryCount = 0;
+    double StartTime = 0;
+    WireProtocol::WordFrame TxFrame{};
+
+private:
+    enum class Step { Acknowledged, TimedOut, GaveUp, LineFailed, Aborted };
+
+    DownloadOutcome transfer(const ProgramImage &image);
+    Step handshake();
+    Step sendWord(quint16 word);
+    Step awaitOutputDrained();
+    Step awaitAcknowledgement();
+    void sendEndMarker();
+    DownloadOutcome outcomeOf(Step step) const;
+
+    SerialLine &line_;
+    ReceiveState &rx_;
+    Clock &clock_;
+    Hooks hooks_;
+    bool running_ = false;
+    bool aborted_ = false;
+};

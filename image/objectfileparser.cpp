@@ -1,0 +1,125 @@
+#include "image/objectfileparser.h"
+
+#include <cstring>
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+class Scanner {
+public:
+    explicit Scanner(const QByteArray &text)
+        : begin_(text.constData()), p_(begin_), end_(begin_ + text.size()) {}
+
+    void skipByteOrderMark()
+    {
+        if (end_ - p_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0)
+            p_ += 3;
+    }
+
+    // Returns whether any blank was skipped.
+    bool skipBlanks()
+    {
+        const char *start = p_;
+        while (p_ != end_ && isBlank(*p_))
+            ++p_;
+        return p_ != start;
+    }
+
+    bool atEnd() const { return p_ == end_; }
+    char peek() const { return *p_; }
+    void advance() { ++p_; }
+    qsizetype offset() const { return p_ - begin_; }
+
+    // Reads [+-]digits as a signed 32-bit number; false when it is not one.
+    bool readNumber(qint64 &value, QString &why)
+    {
+        bool negative = false;
+        if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
+            negative = *p_ == '-';
+            ++p_;
+        }
+        if (p_ == end_ || !isDigit(*p_)) {
+            why = QStringLiteral("expected a decimal number");
+            return false;
+        }
+        qint64 magnitude = 0;
+        while (p_ != end_ && isDigit(*p_)) {
+            magnitude = magnitude * 10 + (*p_ - '0');
+            if (magnitude > 2147483648LL) {
+                why = QStringLiteral("number too large for 32 bits");
+                return false;
+            }
+            ++p_;
+        }
+        value = negative ? -magnitude : magnitude;
+        if (value > 2147483647LL) {
+            why = QStringLiteral("number too large for 32 bits");
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const char *begin_;
+    const char *p_;
+    const char *end_;
+};
+
+// A negative number is a signed 16-bit word: it is stored with 65536 added.
+bool toWord(qint64 number, quint16 &word)
+{
+    const qint64 stored = number < 0 ? number + 65536 : number;
+    if (stored < 0 || stored > 65535)
+        return false;
+    word = static_cast<quint16>(stored);
+    return true;
+}
+
+ParsedObjectFile refused(const QString &why, qsizetype offset)
+{
+    ParsedObjectFile result;
+    result.error = why;
+    result.errorOffset = offset;
+    return result;
+}
+
+} // namespace
+
+ParsedObjectFile ObjectFileParser::parse(const QByteArray &text)
+{
+    ParsedObjectFile result;
+    Scanner in(text);
+    in.skipByteOrderMark();
+    in.skipBlanks();
+    while (!in.atEnd()) {
+        const qsizetype numberStart = in.offset();
+        qint64 number = 0;
+        QString why;
+        if (!in.readNumber(number, why))
+            return refused(why, in.offset());
+        quint16 word = 0;
+        if (!toWord(number, word))
+            return refused(QStringLiteral("number outside 16 bits"), numberStart);
+        if (result.words.size() == kMaxWords)
+            return refused(QStringLiteral("more than 32768 numbers"), numberStart);
+        result.words.push_back(word);
+
+        // A number ends at a blank, a comma or the end of the text; a comma
+        // must be followed by another number.
+        const bool blankAfter = in.skipBlanks();
+        if (in.atEnd())
+            break;
+        if (in.peek() == ',') {
+            in.advance();
+            in.skipBlanks();
+            if (in.atEnd())
+                return refused(QStringLiteral("empty field after a comma"), in.offset());
+        } else if (!blankAfter) {
+            return refused(QStringLiteral("unexpected character"), in.offset());
+        }
+    }
+    result.ok = true;
+    return result;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+// The words read from the text of an object file, or why the text was refused.
+struct ParsedObjectFile {
+    bool ok = false;
+    std::vector<quint16> words;
+    QString error;            // for diagnostics; the operator sees one fixed message
+    qsizetype errorOffset = -1;
+};
+
+// Reads an object file's text: decimal integers with an optional sign, one
+// 16-bit word each, separated by commas, spaces, tabs or line breaks.
+// Negative numbers are stored as their 16-bit two's complement (-1 is 65535).
+// The whole text is refused when any part of it is not a word: a program
+// that is only partly read must never reach the device.
+class ObjectFileParser {
+public:
+    static constexpr int kMaxWords = 32768;
+
+    static ParsedObjectFile parse(const QByteArray &text);
+};

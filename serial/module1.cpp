@@ -1,0 +1,3 @@
+#include "serial/module1.h"
+
+qint16 PortNo = 1;

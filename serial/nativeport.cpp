@@ -1,0 +1,81 @@
+#include "serial/nativeport.h"
+
+#if defined(Q_OS_UNIX)
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <cerrno>
+#endif
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+#endif
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
+namespace NativePort {
+
+#if defined(Q_OS_UNIX)
+
+int outputQueue(NativeHandle handle)
+{
+    int count = 0;
+    return ::ioctl(handle, TIOCOUTQ, &count) == 0 ? count : 0;
+}
+
+int inputQueue(NativeHandle handle)
+{
+    int count = 0;
+    return ::ioctl(handle, FIONREAD, &count) == 0 ? count : 0;
+}
+
+bool lockExclusive(NativeHandle handle)
+{
+    if (::flock(handle, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    return errno != EWOULDBLOCK;   // a filesystem without locks does not stop us
+}
+
+#elif defined(Q_OS_WIN)
+
+int outputQueue(NativeHandle handle)
+{
+    COMSTAT status = {};
+    DWORD errors = 0;
+    return ::ClearCommError(handle, &errors, &status) ? int(status.cbOutQue) : 0;
+}
+
+int inputQueue(NativeHandle handle)
+{
+    COMSTAT status = {};
+    DWORD errors = 0;
+    return ::ClearCommError(handle, &errors, &status) ? int(status.cbInQue) : 0;
+}
+
+// Windows opens serial ports for exclusive use already.
+bool lockExclusive(NativeHandle) { return true; }
+
+#else
+
+int outputQueue(NativeHandle) { return 0; }
+int inputQueue(NativeHandle) { return 0; }
+bool lockExclusive(NativeHandle) { return true; }
+
+#endif
+
+#if defined(Q_OS_LINUX)
+void requestLowLatency(NativeHandle handle)
+{
+    serial_struct serial = {};
+    if (::ioctl(handle, TIOCGSERIAL, &serial) != 0)
+        return;   // not a UART driver (a pseudo-terminal, say): nothing to ask
+    if (serial.flags & ASYNC_LOW_LATENCY)
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(handle, TIOCSSERIAL, &serial);   // drivers that refuse keep their own pace
+}
+#else
+void requestLowLatency(NativeHandle) {}
+#endif
+
+} // namespace NativePort

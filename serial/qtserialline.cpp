@@ -1,0 +1,132 @@
+#include "serial/qtserialline.h"
+
+#include "serial/linefailure.h"
+#include "serial/linesettings.h"
+#include "serial/nativeport.h"
+
+#include <QMetaObject>
+
+QtSerialLine::QtSerialLine(PortMapping mapping, QObject *parent)
+    : SerialLine(parent), mapping_(std::move(mapping))
+{
+    connect(&port_, &QSerialPort::readyRead, this, &QtSerialLine::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
+}
+
+QtSerialLine::~QtSerialLine() { setPortOpen(false); }
+
+bool QtSerialLine::PortOpen() const { return port_.isOpen(); }
+
+bool QtSerialLine::setPortOpen(bool open)
+{
+    if (!open) {
+        if (port_.isOpen())
+            port_.close();
+        return true;
+    }
+    if (port_.isOpen())
+        return true;
+    return this->open();
+}
+
+bool QtSerialLine::open()
+{
+    const auto settings = LineSettings::parse(Settings());
+    const QString location = mapping_ ? mapping_(CommPort()) : QString();
+    if (!settings || location.isEmpty())
+        return false;
+    port_.setPortName(location);
+    failed_ = false;
+    if (!port_.open(QIODevice::ReadWrite))
+        return false;
+    const bool configured = port_.setBaudRate(settings->baudRate)
+        && port_.setParity(settings->parity) && port_.setDataBits(settings->dataBits)
+        && port_.setStopBits(settings->stopBits)
+        && port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured || !NativePort::lockExclusive(port_.handle())) {
+        port_.close();
+        return false;
+    }
+    NativePort::requestLowLatency(port_.handle());
+    failed_ = false;
+    return true;
+}
+
+// Qt moves received bytes into its buffer only when it is told the port is
+// readable; looking at the driver's queue lets a poll see bytes at once.
+void QtSerialLine::pullDriverInput()
+{
+    if (port_.isOpen() && port_.bytesAvailable() == 0
+        && NativePort::inputQueue(port_.handle()) > 0)
+        port_.waitForReadyRead(0);
+}
+
+int QtSerialLine::InBufferCount()
+{
+    pullDriverInput();
+    return port_.isOpen() ? int(port_.bytesAvailable()) : 0;
+}
+
+void QtSerialLine::setInBufferCount(int count)
+{
+    if (count == 0 && port_.isOpen())
+        port_.clear(QSerialPort::Input);
+}
+
+int QtSerialLine::OutBufferCount()
+{
+    if (!port_.isOpen())
+        return 0;
+    port_.flush();
+    return int(port_.bytesToWrite()) + NativePort::outputQueue(port_.handle());
+}
+
+void QtSerialLine::setOutBufferCount(int count)
+{
+    if (count == 0 && port_.isOpen())
+        port_.clear(QSerialPort::Output);
+}
+
+void QtSerialLine::Output(const QByteArray &bytes)
+{
+    if (!port_.isOpen())
+        return;
+    port_.write(bytes);
+    port_.flush();   // hand the bytes to the driver now, without waiting for them
+}
+
+QByteArray QtSerialLine::Input()
+{
+    pullDriverInput();
+    if (!port_.isOpen())
+        return {};
+    return InputLen() > 0 ? port_.read(InputLen()) : port_.readAll();
+}
+
+void QtSerialLine::waitForInput(int milliseconds)
+{
+    if (!port_.isOpen() || failed_ || port_.bytesAvailable() > 0)
+        return;
+    port_.waitForReadyRead(milliseconds);
+}
+
+// The receive event is posted, never raised directly: Qt reports arrivals
+// inside the download's waits too, and the event must run only when the
+// window thread processes its events.
+void QtSerialLine::onReadyRead()
+{
+    if (RThreshold() <= 0 || eventPending_)
+        return;
+    eventPending_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+        eventPending_ = false;
+        commEvent_ = comEvReceive;
+        emit OnComm();
+    }, Qt::QueuedConnection);
+}
+
+void QtSerialLine::onError(QSerialPort::SerialPortError error)
+{
+    if (port_.isOpen() && isLineFailure(error))
+        failed_ = true;
+}

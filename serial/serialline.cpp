@@ -1,0 +1,1 @@
+#include "serial/serialline.h"

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// The serial port control: the operations the tool needs from a serial port,
+// named as operators and maintainers know them. The real one drives a system
+// serial port; tests drive a scripted one.
+class SerialLine : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int comEvReceive = 2;   // CommEvent: bytes were received
+    static constexpr int comInputModeBinary = 1;
+
+    using QObject::QObject;
+
+    // Settings applied when the port opens.
+    int CommPort() const { return commPort_; }
+    void setCommPort(int port) { commPort_ = port; }
+    QString Settings() const { return settings_; }
+    void setSettings(const QString &settings) { settings_ = settings; }
+    int InputMode() const { return inputMode_; }
+    void setInputMode(int mode) { inputMode_ = mode; }
+    int InputLen() const { return inputLen_; }
+    void setInputLen(int len) { inputLen_ = len; }
+    int RThreshold() const { return rThreshold_; }
+    void setRThreshold(int threshold) { rThreshold_ = threshold; }
+
+    // Bytes received and not yet read; setting it to 0 discards them.
+    virtual int InBufferCount() = 0;
+    virtual void setInBufferCount(int count) = 0;
+    // Bytes written and not yet handed to the line; setting it to 0 discards them.
+    virtual int OutBufferCount() = 0;
+    virtual void setOutBufferCount(int count) = 0;
+
+    virtual bool PortOpen() const = 0;
+    // Opens or closes the port; false when it cannot be opened.
+    virtual bool setPortOpen(bool open) = 0;
+
+    // Queues bytes for sending and returns without waiting for them to go out.
+    virtual void Output(const QByteArray &bytes) = 0;
+    // Removes and returns the waiting bytes, at most InputLen of them.
+    virtual QByteArray Input() = 0;
+    // The cause of the last OnComm event.
+    virtual int CommEvent() const = 0;
+
+    // Beyond the control itself: waits in the operating system until input
+    // arrives or `milliseconds` pass, so that polling loops do not spin.
+    virtual void waitForInput(int milliseconds) = 0;
+    // Whether the line failed since it opened (the device was unplugged).
+    virtual bool lineFailed() const = 0;
+
+signals:
+    // Raised on the window thread, when pending events are processed, after
+    // at least RThreshold bytes were received.
+    void OnComm();
+
+private:
+    int commPort_ = 1;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    int inputMode_ = 0;
+    int inputLen_ = 0;
+    int rThreshold_ = 0;
+};

@@ -1,0 +1,161 @@
+#include "image/objectfileparser.h"
+#include "image/objectfilereader.h"
+#include "image/programimage.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+using Words = std::vector<quint16>;
+Q_DECLARE_METATYPE(Words)
+
+class TestObjectFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void acceptedText_data();
+    void acceptedText();
+    void refusedText_data();
+    void refusedText();
+    void tooManyNumbers();
+    void largestProgramLoadsWhole();
+    void loadClearsSlotsOfALongerProgram();
+    void frameWordPastTheImageIsZero();
+    void readsFilesWithChinesePaths();
+    void missingFileIsRefused();
+};
+
+void TestObjectFile::acceptedText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<Words>("words");
+
+    QTest::newRow("one line with commas") << QByteArray("1,2,3") << Words{1, 2, 3};
+    QTest::newRow("one number a line") << QByteArray("1\n2\n3\n") << Words{1, 2, 3};
+    QTest::newRow("CRLF line breaks") << QByteArray("1\r\n2\r\n3\r\n") << Words{1, 2, 3};
+    QTest::newRow("CR line breaks") << QByteArray("1\r2\r3") << Words{1, 2, 3};
+    QTest::newRow("spaces and tabs") << QByteArray("1 2\t3") << Words{1, 2, 3};
+    QTest::newRow("comma then space") << QByteArray("1, 2 ,3") << Words{1, 2, 3};
+    QTest::newRow("comma at line end") << QByteArray("1,2,\n3") << Words{1, 2, 3};
+    QTest::newRow("leading blanks and lines") << QByteArray("\n\n  \t7") << Words{7};
+    QTest::newRow("trailing blank lines") << QByteArray("7\n\n  \n\t") << Words{7};
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "5,6\r\n") << Words{5, 6};
+    QTest::newRow("empty file") << QByteArray() << Words{};
+    QTest::newRow("only blanks") << QByteArray(" \r\n ") << Words{};
+    QTest::newRow("plus sign") << QByteArray("+12") << Words{12};
+    QTest::newRow("-1 is 65535") << QByteArray("-1") << Words{65535};
+    QTest::newRow("-32768 is 32768") << QByteArray("-32768") << Words{32768};
+    QTest::newRow("-65536 is 0") << QByteArray("-65536") << Words{0};
+    QTest::newRow("65535 stays") << QByteArray("65535") << Words{65535};
+    QTest::newRow("leading zeros") << QByteArray("0007") << Words{7};
+}
+
+void TestObjectFile::acceptedText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(Words, words);
+    const ParsedObjectFile parsed = ObjectFileParser::parse(text);
+    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+    QCOMPARE(parsed.words, words);
+}
+
+void TestObjectFile::refusedText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("70000 does not fit 16 bits") << QByteArray("1,70000");
+    QTest::newRow("-70000 does not fit 16 bits") << QByteArray("-70000");
+    QTest::newRow("-65537 does not fit 16 bits") << QByteArray("-65537");
+    QTest::newRow("too large for 32 bits") << QByteArray("99999999999");
+    QTest::newRow("2147483648") << QByteArray("2147483648");
+    QTest::newRow("letters") << QByteArray("1,abc,3");
+    QTest::newRow("letters after digits") << QByteArray("12ab");
+    QTest::newRow("decimal point") << QByteArray("1.5");
+    QTest::newRow("hexadecimal") << QByteArray("0x10");
+    QTest::newRow("empty field between commas") << QByteArray("1,,2");
+    QTest::newRow("leading comma") << QByteArray(",1");
+    QTest::newRow("trailing comma") << QByteArray("1,2,");
+    QTest::newRow("sign alone") << QByteArray("1 - 2");
+    QTest::newRow("quoted number") << QByteArray("\"1\"");
+    QTest::newRow("NUL byte") << QByteArray("1\0" "2", 3);
+    QTest::newRow("UTF-16 text") << QByteArray("\xFF\xFE" "1\0", 4);
+}
+
+void TestObjectFile::refusedText()
+{
+    QFETCH(QByteArray, text);
+    const ParsedObjectFile parsed = ObjectFileParser::parse(text);
+    QVERIFY(!parsed.ok);
+    QVERIFY(parsed.words.empty());
+    QVERIFY(!parsed.error.isEmpty());
+}
+
+static QByteArray numbersText(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += QByteArray::number(i % 65536) + "\r\n";
+    return text;
+}
+
+void TestObjectFile::tooManyNumbers()
+{
+    QVERIFY(!ObjectFileParser::parse(numbersText(32769)).ok);
+}
+
+void TestObjectFile::largestProgramLoadsWhole()
+{
+    const ParsedObjectFile parsed = ObjectFileParser::parse(numbersText(32768));
+    QVERIFY(parsed.ok);
+    QCOMPARE(int(parsed.words.size()), 32768);
+    QCOMPARE(parsed.words.back(), quint16(32767));
+}
+
+void TestObjectFile::loadClearsSlotsOfALongerProgram()
+{
+    ProgramImage image;
+    Words twenty(20);
+    for (int i = 0; i < 20; ++i)
+        twenty[i] = quint16(100 + i);
+    image.load(twenty);
+    image.load(Words(10, 7));
+    QCOMPARE(image.WordCount, 10);
+    QCOMPARE(image.ProgWords[9], 7);
+    for (int i = 10; i < 20; ++i)
+        QCOMPARE(image.ProgWords[i], 0);
+    QCOMPARE(image.frameWord(10), quint16(0));
+}
+
+void TestObjectFile::frameWordPastTheImageIsZero()
+{
+    ProgramImage image;
+    image.load(Words(ProgramImage::kSlots, 0xFFFF));
+    QCOMPARE(image.frameWord(ProgramImage::kSlots - 1), quint16(0xFFFF));
+    QCOMPARE(image.frameWord(ProgramImage::kSlots), quint16(0));
+}
+
+void TestObjectFile::readsFilesWithChinesePaths()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("用户程序/测试.obj"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\xEF\xBB\xBF" "1,2\r\n-1\r\n");
+    file.close();
+    const ParsedObjectFile parsed = ObjectFileReader::read(path);
+    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+    QCOMPARE(parsed.words, (Words{1, 2, 65535}));
+}
+
+void TestObjectFile::missingFileIsRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(!ObjectFileReader::read(dir.filePath(QStringLiteral("none.OBJ"))).ok);
+    QVERIFY(!ObjectFileReader::read(dir.path()).ok);   // a folder is not a file
+}
+
+QTEST_GUILESS_MAIN(TestObjectFile)
+#include "tst_objectfile.moc"
