@@ -1,0 +1,182 @@
+#include "tests/support/scriptedline.h"
+
+#include "download/wireprotocol.h"
+
+#include <algorithm>
+
+HostMessage classify(const QByteArray &bytes)
+{
+    if (bytes == WireProtocol::preamble())
+        return HostMessage::Preamble;
+    if (bytes == WireProtocol::handshake())
+        return HostMessage::Handshake;
+    if (bytes == WireProtocol::endMarker())
+        return HostMessage::EndMarker;
+    if (bytes.size() == 4 && bytes.at(0) == 0x02)
+        return HostMessage::WordFrame;
+    return HostMessage::Other;
+}
+
+QByteArray ScriptedLine::allWritten() const
+{
+    QByteArray all;
+    for (const QByteArray &w : writes)
+        all += w;
+    return all;
+}
+
+int ScriptedLine::count(HostMessage kind) const
+{
+    return int(std::count_if(writes.begin(), writes.end(),
+                             [kind](const QByteArray &w) { return classify(w) == kind; }));
+}
+
+QList<QByteArray> ScriptedLine::frames() const
+{
+    QList<QByteArray> result;
+    for (const QByteArray &w : writes)
+        if (classify(w) == HostMessage::WordFrame)
+            result << w;
+    return result;
+}
+
+void ScriptedLine::deliverDue()
+{
+    while (!scheduled_.empty() && scheduled_.front().at <= clock_.now()) {
+        input_ += scheduled_.front().bytes;
+        scheduled_.pop_front();
+    }
+}
+
+int ScriptedLine::InBufferCount()
+{
+    deliverDue();
+    return open_ ? int(input_.size()) : 0;
+}
+
+void ScriptedLine::setInBufferCount(int count)
+{
+    if (count == 0)
+        input_.clear();
+}
+
+int ScriptedLine::OutBufferCount()
+{
+    if (pendingOutputLooks_ > 0) {
+        --pendingOutputLooks_;
+        return 4;
+    }
+    return 0;
+}
+
+void ScriptedLine::setOutBufferCount(int) { pendingOutputLooks_ = 0; }
+
+bool ScriptedLine::setPortOpen(bool open)
+{
+    if (open) {
+        if (!openable)
+            return false;
+        ++opens;
+        failed_ = false;
+    } else if (open_) {
+        ++closes;
+    }
+    open_ = open;
+    return true;
+}
+
+void ScriptedLine::Output(const QByteArray &bytes)
+{
+    if (!open_ || failed_)
+        return;
+    writes << bytes;
+    pendingOutputLooks_ = drainLooks;
+    const HostMessage kind = classify(bytes);
+    int frameNumber = -1;
+    if (kind == HostMessage::WordFrame) {
+        frameNumber = framesReceived_++;
+        if (frameNumber == failAtFrame) {
+            failed_ = true;
+            return;
+        }
+    }
+    if (const auto answer = policy_(kind, frameNumber)) {
+        Pending pending{clock_.now() + answer->delay, answer->bytes};
+        const auto later = std::upper_bound(
+            scheduled_.begin(), scheduled_.end(), pending.at,
+            [](double at, const Pending &p) { return at < p.at; });
+        scheduled_.insert(later, pending);
+    }
+}
+
+QByteArray ScriptedLine::Input()
+{
+    deliverDue();
+    const int n = std::min<int>(InputLen() > 0 ? InputLen() : int(input_.size()), int(input_.size()));
+    const QByteArray taken = input_.left(n);
+    input_.remove(0, n);
+    return taken;
+}
+
+void ScriptedLine::waitForInput(int milliseconds)
+{
+    const double deadline = clock_.now() + milliseconds / 1000.0;
+    if (!scheduled_.empty() && scheduled_.front().at <= deadline)
+        clock_.advanceTo(scheduled_.front().at);
+    else
+        clock_.advanceTo(deadline);
+}
+
+namespace Devices {
+
+namespace {
+const QByteArray kAck("\x06", 1);
+
+bool answerable(HostMessage kind)
+{
+    return kind == HostMessage::Handshake || kind == HostMessage::WordFrame;
+}
+} // namespace
+
+AnswerPolicy answersEverything()
+{
+    return [](HostMessage kind, int) -> std::optional<DeviceAnswer> {
+        if (!answerable(kind))
+            return std::nullopt;
+        return DeviceAnswer{kAck, 0};
+    };
+}
+
+AnswerPolicy silent()
+{
+    return [](HostMessage, int) -> std::optional<DeviceAnswer> { return std::nullopt; };
+}
+
+AnswerPolicy stopsAtFrame(int frame)
+{
+    return [frame](HostMessage kind, int n) -> std::optional<DeviceAnswer> {
+        if (!answerable(kind) || (kind == HostMessage::WordFrame && n >= frame))
+            return std::nullopt;
+        return DeviceAnswer{kAck, 0};
+    };
+}
+
+AnswerPolicy answersWith(const QByteArray &bytes)
+{
+    return [bytes](HostMessage kind, int) -> std::optional<DeviceAnswer> {
+        if (!answerable(kind))
+            return std::nullopt;
+        return DeviceAnswer{bytes, 0};
+    };
+}
+
+AnswerPolicy answersFrameAfter(int frame, double delay)
+{
+    return [frame, delay](HostMessage kind, int n) -> std::optional<DeviceAnswer> {
+        if (!answerable(kind))
+            return std::nullopt;
+        return DeviceAnswer{kAck, kind == HostMessage::WordFrame && n == frame ? delay : 0};
+    };
+}
+
+} // namespace Devices

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "serial/serialline.h"
+#include "tests/support/fakeclock.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <deque>
+#include <functional>
+#include <optional>
+
+// What the host sent in one Output call, as the device sees it.
+enum class HostMessage { Preamble, Handshake, WordFrame, EndMarker, Other };
+HostMessage classify(const QByteArray &bytes);
+
+// The device's answer to one message: its bytes and how long after the
+// message it comes.
+struct DeviceAnswer {
+    QByteArray bytes;
+    double delay = 0;
+};
+
+// Decides the answer to a message. `frameNumber` counts the word frames the
+// device has received, resends included, from 0.
+using AnswerPolicy = std::function<std::optional<DeviceAnswer>(HostMessage, int frameNumber)>;
+
+// A serial port wired to a scripted device on a fake clock. It records every
+// write, answers from the policy, and lets waits advance the clock to the
+// next answer instead of sleeping.
+class ScriptedLine : public SerialLine {
+    Q_OBJECT
+
+public:
+    ScriptedLine(FakeClock &clock, AnswerPolicy policy) : clock_(clock), policy_(std::move(policy)) {}
+
+    // Test controls.
+    bool openable = true;
+    int failAtFrame = -1;        // the line fails when this frame is written
+    int drainLooks = 0;          // looks at OutBufferCount before the output has left
+    QList<QByteArray> writes;    // one entry per Output call
+    int opens = 0;
+    int closes = 0;
+
+    QByteArray allWritten() const;
+    int count(HostMessage kind) const;
+    QList<QByteArray> frames() const;
+
+    int InBufferCount() override;
+    void setInBufferCount(int count) override;
+    int OutBufferCount() override;
+    void setOutBufferCount(int count) override;
+    bool PortOpen() const override { return open_; }
+    bool setPortOpen(bool open) override;
+    void Output(const QByteArray &bytes) override;
+    QByteArray Input() override;
+    int CommEvent() const override { return comEvReceive; }
+    void waitForInput(int milliseconds) override;
+    bool lineFailed() const override { return failed_; }
+
+private:
+    struct Pending {
+        double at;
+        QByteArray bytes;
+    };
+    void deliverDue();
+
+    FakeClock &clock_;
+    AnswerPolicy policy_;
+    std::deque<Pending> scheduled_;
+    QByteArray input_;
+    int pendingOutputLooks_ = 0;
+    int framesReceived_ = 0;
+    bool open_ = false;
+    bool failed_ = false;
+};
+
+// Policies for common devices.
+namespace Devices {
+AnswerPolicy answersEverything();
+AnswerPolicy silent();
+AnswerPolicy stopsAtFrame(int frame);
+AnswerPolicy answersWith(const QByteArray &bytes);
+AnswerPolicy answersFrameAfter(int frame, double delay);
+} // namespace Devices

@@ -1,0 +1,242 @@
+#include "download/downloadprocedure.h"
+#include "serial/module1.h"
+#include "serial/portcontroller.h"
+#include "serial/receivehandler.h"
+#include "tests/support/fakeclock.h"
+#include "tests/support/scriptedline.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(AnswerPolicy)
+Q_DECLARE_METATYPE(DownloadOutcome::End)
+
+namespace {
+
+std::vector<quint16> countingWords(int count)
+{
+    std::vector<quint16> words(count);
+    for (int i = 0; i < count; ++i)
+        words[i] = quint16(i * 7 + 1);
+    return words;
+}
+
+// One download against a scripted device, with the port opened and closed
+// the way the main window does it.
+struct Rig {
+    FakeClock clock;
+    ScriptedLine line;
+    ReceiveState rx;
+    QStringList messages;
+    PortController ports{line, [this](const QString &text) { messages << text; }};
+    std::function<void()> onEvents = [] {};
+    int openportCalls = 0;
+    int closeportCalls = 0;
+    DownloadProcedure procedure{line, rx, clock,
+                                {[this] { ++openportCalls; ports.Openport(); },
+                                 [this] { ++closeportCalls; ports.Closeport(); },
+                                 [this] { onEvents(); }, {}}};
+
+    explicit Rig(AnswerPolicy policy) : line(clock, std::move(policy)) {}
+
+    DownloadOutcome download(int wordCount)
+    {
+        ProgramImage image;
+        image.load(countingWords(wordCount));
+        return procedure.run(image);
+    }
+};
+
+} // namespace
+
+class TestDownloadProcedure : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { PortNo = 1; }
+    void outcomes_data();
+    void outcomes();
+    void workedExampleBytes();
+    void silentDeviceRetriesAndWaits();
+    void lateAnswerResendsTheFrame();
+    void answerJustInTimeIsTaken();
+    void acknowledgementDuringDrainIsKept();
+    void fullImageSendsZeroLastFrame();
+    void lineFailureEndsAtOnce();
+    void unopenablePortEndsBeforeWriting();
+    void exitDuringDownloadStopsWriting();
+    void frameBytes_data();
+    void frameBytes();
+};
+
+void TestDownloadProcedure::outcomes_data()
+{
+    QTest::addColumn<AnswerPolicy>("device");
+    QTest::addColumn<int>("wordCount");
+    QTest::addColumn<DownloadOutcome::End>("end");
+    QTest::addColumn<QString>("label4");
+    QTest::addColumn<int>("handshakes");
+    QTest::addColumn<int>("frames");
+
+    using E = DownloadOutcome::End;
+    QTest::newRow("no words: no data") << Devices::answersEverything() << 0 << E::NoData << "无数据!" << 0 << 0;
+    QTest::newRow("one word counts as no data") << Devices::answersEverything() << 1 << E::NoData << "无数据!" << 0 << 0;
+    QTest::newRow("two words: three frames") << Devices::answersEverything() << 2 << E::Finished << "3" << 1 << 3;
+    QTest::newRow("all answered") << Devices::answersEverything() << 50 << E::Finished << "51" << 1 << 51;
+    QTest::newRow("silent device") << Devices::silent() << 5 << E::GaveUp << "0" << 10 << 0;
+    QTest::newRow("stops at word 0") << Devices::stopsAtFrame(0) << 8 << E::GaveUp << "0" << 1 << 10;
+    QTest::newRow("stops at word 5") << Devices::stopsAtFrame(5) << 8 << E::GaveUp << "5" << 1 << 15;
+    QTest::newRow("stops at the extra last frame") << Devices::stopsAtFrame(8) << 8 << E::GaveUp << "8" << 1 << 18;
+    QTest::newRow("0x15 is ignored") << Devices::answersWith("\x15") << 4 << E::GaveUp << "0" << 10 << 0;
+    QTest::newRow("06 then 00 is not an acknowledgement")
+        << Devices::answersWith(QByteArray("\x06\x00", 2)) << 4 << E::GaveUp << "0" << 10 << 0;
+    QTest::newRow("00 then 06 is an acknowledgement")
+        << Devices::answersWith(QByteArray("\x00\x06", 2)) << 4 << E::Finished << "5" << 1 << 5;
+}
+
+void TestDownloadProcedure::outcomes()
+{
+    QFETCH(AnswerPolicy, device);
+    QFETCH(int, wordCount);
+    Rig rig(device);
+    const DownloadOutcome outcome = rig.download(wordCount);
+
+    QTEST(outcome.end, "end");
+    QTEST(outcome.label4Text(), "label4");
+    QTEST(rig.line.count(HostMessage::Handshake), "handshakes");
+    QTEST(rig.line.count(HostMessage::WordFrame), "frames");
+    QCOMPARE(rig.closeportCalls, 1);
+    QVERIFY(!rig.line.PortOpen());
+    QVERIFY(rig.messages.isEmpty());
+    const bool finished = outcome.end == DownloadOutcome::End::Finished;
+    QCOMPARE(rig.line.count(HostMessage::EndMarker), finished ? 1 : 0);
+    if (finished)
+        QCOMPARE(rig.line.allWritten().right(4), QByteArray("\x02\x45\x4E\x44"));
+    if (outcome.end == DownloadOutcome::End::NoData) {
+        QCOMPARE(rig.openportCalls, 0);
+        QVERIFY(rig.line.writes.isEmpty());
+    }
+}
+
+void TestDownloadProcedure::workedExampleBytes()
+{
+    Rig rig(Devices::answersEverything());
+    ProgramImage image;
+    image.load({1, 2});
+    QCOMPARE(rig.procedure.run(image).label4Text(), QStringLiteral("3"));
+
+    const QByteArray expected = QByteArray(100, char(0xAA)) + QByteArray("\x02KD7")
+        + QByteArray("\x02\x01\x00\x01", 4) + QByteArray("\x02\x02\x00\x02", 4)
+        + QByteArray("\x02\x00\x00\x00", 4) + QByteArray("\x02\x45\x4E\x44");
+    QCOMPARE(rig.line.allWritten().toHex(' '), expected.toHex(' '));
+}
+
+void TestDownloadProcedure::silentDeviceRetriesAndWaits()
+{
+    Rig rig(Devices::silent());
+    const double start = rig.clock.now();
+    rig.download(3);
+    QCOMPARE(rig.line.count(HostMessage::Preamble), 11);
+    QCOMPARE(rig.line.count(HostMessage::Handshake), 10);
+    QVERIFY(rig.line.writes.last() == WireProtocol::preamble());   // the eleventh preamble ends it
+    QCOMPARE(qRound((rig.clock.now() - start) * 10), 50);          // ten half-second waits
+}
+
+void TestDownloadProcedure::lateAnswerResendsTheFrame()
+{
+    Rig rig(Devices::answersFrameAfter(1, 0.6));
+    const DownloadOutcome outcome = rig.download(3);
+    QCOMPARE(outcome.label4Text(), QStringLiteral("4"));
+    const QList<QByteArray> frames = rig.line.frames();
+    QCOMPARE(frames.size(), 5);                 // frame 1 went out twice
+    QCOMPARE(frames.at(1), frames.at(2));
+}
+
+void TestDownloadProcedure::answerJustInTimeIsTaken()
+{
+    Rig rig(Devices::answersFrameAfter(1, 0.49));
+    QCOMPARE(rig.download(3).label4Text(), QStringLiteral("4"));
+    QCOMPARE(rig.line.frames().size(), 4);
+}
+
+void TestDownloadProcedure::acknowledgementDuringDrainIsKept()
+{
+    Rig rig(Devices::answersEverything());
+    rig.line.drainLooks = 2;   // the answer is already waiting while the frame drains
+    int eventsRun = 0;
+    rig.onEvents = [&] {
+        ++eventsRun;
+        ReceiveHandler::MSComm1_OnComm(rig.line, rig.rx, rig.procedure.running());
+    };
+    QCOMPARE(rig.download(6).label4Text(), QStringLiteral("7"));
+    QCOMPARE(rig.line.frames().size(), 7);      // no frame was sent twice
+    QVERIFY(eventsRun >= 7 * 3);
+}
+
+void TestDownloadProcedure::fullImageSendsZeroLastFrame()
+{
+    Rig rig(Devices::answersEverything());
+    ProgramImage image;
+    image.load(std::vector<quint16>(ProgramImage::kSlots, 0xBEEF));
+    QCOMPARE(rig.procedure.run(image).label4Text(), QStringLiteral("32769"));
+    const QList<QByteArray> frames = rig.line.frames();
+    QCOMPARE(frames.size(), 32769);
+    QCOMPARE(frames.at(32767), QByteArray("\x02\xEF\xBE\x51"));
+    QCOMPARE(frames.last(), QByteArray("\x02\x00\x00\x00", 4));
+}
+
+void TestDownloadProcedure::lineFailureEndsAtOnce()
+{
+    Rig rig(Devices::answersEverything());
+    rig.line.failAtFrame = 3;
+    const double start = rig.clock.now();
+    const DownloadOutcome outcome = rig.download(10);
+    QCOMPARE(outcome.end, DownloadOutcome::End::LineFailed);
+    QCOMPARE(outcome.label4Text(), QStringLiteral("3"));
+    QCOMPARE(rig.line.frames().size(), 4);      // frame 3 went out once and was not retried
+    QVERIFY(rig.clock.now() - start < 0.5);     // no waiting out retries on a dead line
+    QVERIFY(!rig.line.PortOpen());
+}
+
+void TestDownloadProcedure::unopenablePortEndsBeforeWriting()
+{
+    Rig rig(Devices::answersEverything());
+    rig.line.openable = false;
+    const DownloadOutcome outcome = rig.download(4);
+    QCOMPARE(outcome.end, DownloadOutcome::End::PortNotOpened);
+    QCOMPARE(outcome.label4Text(), QStringLiteral("0"));
+    QVERIFY(rig.line.writes.isEmpty());
+    QCOMPARE(rig.messages, QStringList{QStringLiteral("串口不能打开! ")});
+    QCOMPARE(rig.closeportCalls, 1);
+}
+
+void TestDownloadProcedure::exitDuringDownloadStopsWriting()
+{
+    Rig rig(Devices::answersEverything());
+    rig.onEvents = [&] {
+        if (rig.line.frames().size() == 2)
+            rig.procedure.abort();
+    };
+    QCOMPARE(rig.download(10).end, DownloadOutcome::End::Aborted);
+    QCOMPARE(rig.line.frames().size(), 2);
+    QCOMPARE(rig.line.count(HostMessage::EndMarker), 0);
+}
+
+void TestDownloadProcedure::frameBytes_data()
+{
+    QTest::addColumn<int>("word");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("0x1234") << 0x1234 << QByteArray("\x02\x34\x12\x26");
+    QTest::newRow("0") << 0 << QByteArray("\x02\x00\x00\x00", 4);
+    QTest::newRow("65535") << 65535 << QByteArray("\x02\xFF\xFF\x00", 4);
+    QTest::newRow("0x00FF") << 0x00FF << QByteArray("\x02\xFF\x00\xFF", 4);
+    QTest::newRow("0x0100") << 0x0100 << QByteArray("\x02\x00\x01\x01", 4);
+}
+
+void TestDownloadProcedure::frameBytes()
+{
+    QFETCH(int, word);
+    QTEST(WireProtocol::bytes(WireProtocol::wordFrame(quint16(word))), "frame");
+}
+
+QTEST_GUILESS_MAIN(TestDownloadProcedure)
+#include "tst_downloadprocedure.moc"
