@@ -42,6 +42,9 @@ public:
     int opens = 0;
     int closes = 0;
 
+    // Bytes the device sends on its own, waiting at once.
+    void deliver(const QByteArray &bytes) { input_ += bytes; }
+
     QByteArray allWritten() const;
     int count(HostMessage kind) const;
     QList<QByteArray> frames() const;
