@@ -1,0 +1,230 @@
+#include "serial/linefailure.h"
+#include "serial/linesettings.h"
+#include "serial/module1.h"
+#include "serial/portcontroller.h"
+#include "serial/portmapping.h"
+#include "serial/qtserialline.h"
+#include "serial/receivestate.h"
+#include "tests/support/ptypair.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A port controller whose port 1 is the pseudo-terminal, and 2 names nothing.
+struct PortOnPty {
+    PtyPair device;
+    QtSerialLine line{[this](int n) { return n == 1 ? device.devicePath() : QString(); }};
+    QStringList messages;
+    PortController ports{line, [this](const QString &m) { messages << m; }};
+};
+
+} // namespace
+
+class TestQtSerialLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { PortNo = 1; }
+    void opensAndCarriesBytesBothWays();
+    void receiveEventWaitsForTheEventLoop();
+    void portsThatCannotBeOpened_data();
+    void portsThatCannotBeOpened();
+    void reopeningAppliesSettingsAfresh();
+    void hangUpIsALineFailure();
+    void waitingDoesNotSpin();
+    void settingsText_data();
+    void settingsText();
+    void lineFailures_data();
+    void lineFailures();
+    void naturalOrder_data();
+    void naturalOrder();
+};
+
+void TestQtSerialLine::opensAndCarriesBytesBothWays()
+{
+    PortOnPty rig;
+    QVERIFY(rig.device.isValid());
+    rig.ports.Openport();
+    QVERIFY(rig.messages.isEmpty());
+    QVERIFY(rig.line.PortOpen());
+
+    rig.line.Output(QByteArray("\x02KD7"));
+    QCOMPARE(rig.device.read(500), QByteArray("\x02KD7"));
+    QCOMPARE(rig.line.OutBufferCount(), 0);
+
+    rig.device.write(QByteArray("\x15\x06", 2));
+    rig.line.waitForInput(500);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.line.InBufferCount(), 2, 500);
+    QCOMPARE(rig.line.Input(), QByteArray("\x15"));   // one byte a read
+    ReceiveState rx;
+    drainInput(rig.line, rx);
+    QCOMPARE(rx.RxByte, 6);
+    QCOMPARE(rig.line.InBufferCount(), 0);
+
+    rig.ports.Closeport();
+    QVERIFY(!rig.line.PortOpen());
+    rig.ports.Closeport();   // closing a closed port does nothing
+}
+
+void TestQtSerialLine::receiveEventWaitsForTheEventLoop()
+{
+    PortOnPty rig;
+    rig.ports.Openport();
+    QSignalSpy events(&rig.line, &SerialLine::OnComm);
+    rig.device.write("\x06");
+    rig.line.waitForInput(500);          // an acknowledgement wait sees the byte...
+    QCOMPARE(rig.line.InBufferCount(), 1);
+    QCOMPARE(events.count(), 0);         // ...but the event waits for the event loop
+    QTRY_COMPARE_WITH_TIMEOUT(events.count(), 1, 1000);
+    QCOMPARE(rig.line.CommEvent(), int(SerialLine::comEvReceive));
+    QCOMPARE(rig.line.InBufferCount(), 1);   // the event itself reads nothing
+}
+
+void TestQtSerialLine::portsThatCannotBeOpened_data()
+{
+    QTest::addColumn<int>("portNo");
+    QTest::addColumn<QString>("holder");
+    QTest::newRow("port number 0") << 0 << "";
+    QTest::newRow("no such port") << 2 << "";
+    QTest::newRow("held by another program (lock)") << 1 << "flock";
+    QTest::newRow("held by another program (Qt)") << 1 << "qt";
+}
+
+void TestQtSerialLine::portsThatCannotBeOpened()
+{
+    QFETCH(int, portNo);
+    QFETCH(QString, holder);
+    PortOnPty rig;
+    PortNo = qint16(portNo);
+    QSerialPort other(rig.device.devicePath());
+    int lockFd = -1;
+    if (holder == "flock") {
+        lockFd = ::open(rig.device.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(lockFd >= 0 && ::flock(lockFd, LOCK_EX) == 0);
+    } else if (holder == "qt") {
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    }
+    rig.ports.Openport();
+    QCOMPARE(rig.messages, QStringList{QStringLiteral("串口不能打开! ")});
+    QVERIFY(!rig.line.PortOpen());
+    if (lockFd >= 0)
+        ::close(lockFd);
+    other.close();
+    if (!holder.isEmpty()) {   // once the other program lets go, the port opens
+        rig.ports.Openport();
+        QVERIFY(rig.line.PortOpen());
+    }
+}
+
+void TestQtSerialLine::reopeningAppliesSettingsAfresh()
+{
+    PortOnPty rig;
+    rig.ports.Openport();
+    rig.device.write("\x15\x15");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.line.InBufferCount() > 0, 500);
+    rig.ports.Openport();   // closed and opened again, received bytes discarded
+    QVERIFY(rig.line.PortOpen());
+    QCOMPARE(rig.line.InBufferCount(), 0);
+    QCOMPARE(rig.line.InputLen(), 1);
+    QCOMPARE(rig.line.Settings(), QStringLiteral("9600,n,8,1"));
+}
+
+void TestQtSerialLine::hangUpIsALineFailure()
+{
+    PortOnPty rig;
+    rig.ports.Openport();
+    QVERIFY(!rig.line.lineFailed());
+    rig.device.hangUp();
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 5 && !rig.line.lineFailed(); ++i) {
+        rig.line.Output("\x02\x00\x00\x00");
+        rig.line.waitForInput(100);
+        rig.line.InBufferCount();
+    }
+    QVERIFY(rig.line.lineFailed());
+    QVERIFY(timer.elapsed() < 1000);
+    rig.ports.Closeport();
+    QVERIFY(!rig.line.PortOpen());
+}
+
+void TestQtSerialLine::waitingDoesNotSpin()
+{
+    PortOnPty rig;
+    rig.ports.Openport();
+    QElapsedTimer wall;
+    wall.start();
+    const std::clock_t cpuStart = std::clock();
+    rig.line.waitForInput(200);
+    const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    QVERIFY(wall.elapsed() >= 150);
+    QVERIFY2(cpu < 0.05, qPrintable(QString::number(cpu)));
+}
+
+void TestQtSerialLine::settingsText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("baud");
+    QTest::newRow("the tool's own") << "9600,n,8,1" << true << 9600;
+    QTest::newRow("upper case parity") << "19200,E,7,2" << true << 19200;
+    QTest::newRow("missing field") << "9600,n,8" << false << 0;
+    QTest::newRow("bad parity") << "9600,x,8,1" << false << 0;
+    QTest::newRow("bad data bits") << "9600,n,9,1" << false << 0;
+    QTest::newRow("bad speed") << "fast,n,8,1" << false << 0;
+}
+
+void TestQtSerialLine::settingsText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    const auto settings = LineSettings::parse(text);
+    QCOMPARE(settings.has_value(), valid);
+    if (valid)
+        QTEST(settings->baudRate, "baud");
+}
+
+void TestQtSerialLine::lineFailures_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("fatal");
+    QTest::newRow("device unplugged") << int(QSerialPort::ResourceError) << true;
+    QTest::newRow("read error") << int(QSerialPort::ReadError) << true;
+    QTest::newRow("write error") << int(QSerialPort::WriteError) << true;
+    QTest::newRow("poll timed out") << int(QSerialPort::TimeoutError) << false;
+    QTest::newRow("no error") << int(QSerialPort::NoError) << false;
+}
+
+void TestQtSerialLine::lineFailures()
+{
+    QFETCH(int, error);
+    QTEST(isLineFailure(QSerialPort::SerialPortError(error)), "fatal");
+}
+
+void TestQtSerialLine::naturalOrder_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::newRow("ttyS2 before ttyS10") << "/dev/ttyS2" << "/dev/ttyS10";
+    QTest::newRow("ttyS9 before ttyUSB0") << "/dev/ttyS9" << "/dev/ttyUSB0";
+    QTest::newRow("ttyUSB1 before ttyUSB12") << "/dev/ttyUSB1" << "/dev/ttyUSB12";
+    QTest::newRow("COM3 before COM20") << "COM3" << "COM20";
+}
+
+void TestQtSerialLine::naturalOrder()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QVERIFY(naturalPortOrder(a, b));
+    QVERIFY(!naturalPortOrder(b, a));
+}
+
+QTEST_GUILESS_MAIN(TestQtSerialLine)
+#include "tst_qtserialline.moc"
