@@ -22,9 +22,11 @@ Form1::Form1(Services services, QWidget *parent)
       services_(withDefaults(std::move(services))),
       ports_(*services_.line, services_.messageBox),
       download_(*services_.line, rx, *services_.clock,
-                {[this] { Openport(); }, [this] { Closeport(); }, services_.processEvents, {}})
+                {[this] { Openport(); }, [this] { Closeport(); }, services_.processEvents,
+                 [this](int acknowledged, int frames) { showProgress(acknowledged, frames); }})
 {
     ui.setupUi(this);
+    progress_ = std::make_unique<DownloadProgress>(*ui.progress, *services_.clock);
     connect(ui.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(ui.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(ui.OPEN, &QAction::triggered, this, &Form1::OPEN_Click);
@@ -46,8 +48,10 @@ Form1::Services Form1::withDefaults(Services s)
         ownDialog_ = std::make_unique<QtCommonDialog>(this);
         s.dialog = ownDialog_.get();
     }
+    if (!s.portMapping)
+        s.portMapping = systemPortFor;
     if (!s.line) {
-        ownLine_ = std::make_unique<QtSerialLine>();
+        ownLine_ = std::make_unique<QtSerialLine>(s.portMapping);
         s.line = ownLine_.get();
     }
     if (!s.clock) {
@@ -102,12 +106,16 @@ void Form1::Command1_Click()
     ShownCount = 0;
     OUTLABEL();
     setCommandsEnabled(false);
+    progress_->start(image.WordCount + 1);
     const DownloadOutcome outcome = download_.run(image);
     if (outcome.end == DownloadOutcome::End::Aborted)
         return;   // the program is ending
+    progress_->finish();
     ui.Label4->setText(outcome.label4Text());
     setCommandsEnabled(true);
 }
+
+void Form1::showProgress(int acknowledged, int frames) { progress_->update(acknowledged, frames); }
 
 // A second download, a new load or a closed port in mid-transfer would
 // corrupt the download under way; Exit stays available.
@@ -126,6 +134,8 @@ void Form1::EXIT_Click()
         return;
     ending_ = true;
     hide();
+    if (form2_)
+        form2_->hide();
     download_.abort();
     Closeport();
     services_.endProgram();
@@ -137,7 +147,17 @@ void Form1::closeEvent(QCloseEvent *event)
     EXIT_Click();
 }
 
-void Form1::CONFIG_Click() { Closeport(); }
+// Shows the port selection window without waiting for it, and closes the
+// port while the operator chooses.
+void Form1::CONFIG_Click()
+{
+    if (!form2_)
+        form2_ = std::make_unique<Form2>(services_.portMapping);
+    form2_->show();
+    form2_->raise();
+    form2_->activateWindow();
+    Closeport();
+}
 
 void Form1::MSComm1_OnComm()
 {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/commondialog.h"
+#include "app/downloadprogress.h"
 #include "app/form1ui.h"
 #include "download/clock.h"
 #include "download/downloadprocedure.h"
 #include "image/programimage.h"
+#include "serial/form2.h"
 #include "serial/portcontroller.h"
+#include "serial/portmapping.h"
 #include "serial/receivestate.h"
 #include "serial/serialline.h"
 
@@ -22,6 +25,7 @@ struct Form1Services {
     std::function<void(const QString &)> messageBox;
     std::function<void()> endProgram;
     std::function<void()> processEvents;
+    PortMapping portMapping;   // which device each port number opens
 };
 
 // The main window: it owns the program image, the serial port and the state
@@ -51,6 +55,7 @@ public:
 
     bool downloadRunning() const { return download_.running(); }
     SerialLine &MSComm1() { return *services_.line; }
+    Form2 *form2() const { return form2_.get(); }
 
     Form1Ui ui;
     ProgramImage image;
@@ -63,6 +68,7 @@ protected:
 private:
     Services withDefaults(Services services);
     void setCommandsEnabled(bool enabled);
+    void showProgress(int acknowledged, int frames);
 
     std::unique_ptr<CommonDialog> ownDialog_;
     std::unique_ptr<SerialLine> ownLine_;
@@ -70,5 +76,7 @@ private:
     Services services_;
     PortController ports_;
     DownloadProcedure download_;
+    std::unique_ptr<Form2> form2_;
+    std::unique_ptr<DownloadProgress> progress_;
     bool ending_ = false;
 };

@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -75,6 +76,14 @@ void Form1Ui::setupUi(QMainWindow *form)
     Label4 = label(surface, "Label4", QString(), Twips::rect(2280, 3000, 1935, 375), grey);
     Command1 = button(surface, "Command1", QStringLiteral("下载"), Twips::rect(840, 3720, 1335, 495));
     Command2 = button(surface, "Command2", QStringLiteral("退出"), Twips::rect(2760, 3720, 1335, 495));
+    // In the free strip below the buttons.
+    progress = new QProgressBar(surface);
+    progress->setObjectName(QStringLiteral("progress"));
+    progress->setGeometry(16, 290, 297, 12);
+    progress->setTextVisible(false);
+    progress->setFocusPolicy(Qt::NoFocus);
+    progress->hide();
+
     QWidget::setTabOrder(Command1, Command2);
     Command1->setFocus();
 

@@ -5,6 +5,7 @@ class QAction;
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 
 // The controls of the main window, under the names operators and
@@ -21,6 +22,7 @@ struct Form1Ui {
     QLabel *Label8 = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+    QProgressBar *progress = nullptr;   // shown only while a download runs
     QMenu *WENJIAN = nullptr;
     QAction *OPEN = nullptr;
     QAction *SAVE = nullptr;

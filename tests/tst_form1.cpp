@@ -1,5 +1,6 @@
 #include "app/chinesecatalogues.h"
 #include "app/deviceicon.h"
+#include "app/downloadprogress.h"
 #include "app/form1.h"
 #include "app/messagebox.h"
 #include "app/printsurface.h"
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,6 +103,8 @@ private slots:
     void shorterFileClearsTheLongerOnesWords();
     void downloadWithoutDataSaysSo();
     void commandsAreDisabledDuringADownload();
+    void progressBarShowsOnlyDuringADownload();
+    void progressMovesAtMostTenTimesASecond();
     void exitEndsTheProgram_data();
     void exitEndsTheProgram();
     void receiveEventPrintsTheLastByte();
@@ -350,6 +354,43 @@ void TestForm1::commandsAreDisabledDuringADownload()
     QVERIFY(!label4.contains(QString()));
     QCOMPARE(w.form.ui.Label4->text(), QStringLiteral("4"));
     QVERIFY(w.form.ui.Command1->isEnabled() && w.form.ui.OPEN->isEnabled() && w.form.ui.CONFIG->isEnabled());
+}
+
+void TestForm1::progressBarShowsOnlyDuringADownload()
+{
+    QTemporaryDir dir;
+    Window w;
+    w.open(writeFile(dir, "p.OBJ", numbers(40, 1)));
+    QProgressBar *bar = w.form.ui.progress;
+    QVERIFY(bar->isHidden());
+    QList<bool> shown;
+    w.onEvents = [&] { shown << !bar->isHidden(); };
+    QList<int> values;
+    connect(bar, &QProgressBar::valueChanged, this, [&](int v) { values << v; });
+    w.form.ui.Command1->click();
+    QVERIFY(!shown.isEmpty() && !shown.contains(false));
+    QVERIFY(bar->isHidden());
+    QCOMPARE(bar->maximum(), 41);
+    QCOMPARE(values.last(), 41);   // ends full
+    QVERIFY(bar->y() >= w.form.ui.Command1->geometry().bottom());
+    QVERIFY(bar->geometry().bottom() < w.form.centralWidget()->height());
+}
+
+void TestForm1::progressMovesAtMostTenTimesASecond()
+{
+    FakeClock clock;
+    QProgressBar bar;
+    DownloadProgress progress(bar, clock);
+    progress.start(1001);
+    int changes = 0;
+    connect(&bar, &QProgressBar::valueChanged, this, [&] { ++changes; });
+    for (int acked = 1; acked <= 1000; ++acked) {   // one frame a millisecond
+        clock.sleepFor(0.001);
+        progress.update(acked, 1001);
+    }
+    QVERIFY2(changes >= 9 && changes <= 11, qPrintable(QString::number(changes)));
+    progress.update(1001, 1001);
+    QCOMPARE(bar.value(), 1001);
 }
 
 void TestForm1::exitEndsTheProgram_data()

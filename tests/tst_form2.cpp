@@ -1,0 +1,259 @@
+#include "app/form1.h"
+#include "serial/form2.h"
+#include "serial/module1.h"
+#include "serial/portnumberbox.h"
+#include "tests/support/ptypair.h"
+#include "tests/support/scriptedline.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class ChosenFile : public CommonDialog {
+public:
+    QString next;
+    void ShowOpen() override { setFileName(next); }
+};
+
+struct Window {
+    FakeClock clock;
+    ScriptedLine line{clock, Devices::answersEverything()};
+    ChosenFile dialog;
+    QStringList messages;
+    int endProgramCalls = 0;
+    QString port1;   // what port 1 opens; every other number opens nothing
+    Form1 form{Form1Services{&dialog, &line, &clock,
+                             [this](const QString &text) { messages << text; },
+                             [this] { ++endProgramCalls; }, [] {},
+                             [this](int n) { return n == 1 ? port1 : QString(); }}};
+
+    Form2 *settings()
+    {
+        form.ui.CONFIG->trigger();
+        return form.form2();
+    }
+};
+
+void choose(Form2 *form2, int listIndex)
+{
+    QComboBox *box = form2->COMBO1(1);
+    box->setCurrentIndex(listIndex);
+    emit box->activated(listIndex);
+}
+
+} // namespace
+
+class TestForm2 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { PortNo = 1; }
+    void controls_data();
+    void controls();
+    void startsWithNoChoice();
+    void confirmAndCancel_data();
+    void confirmAndCancel();
+    void noChoiceMakesTheNextDownloadFail();
+    void choiceLastsAcrossShowings();
+    void settingsClosesAnOpenPort();
+    void typedTextNeverChangesThePort();
+    void tooltipsNameWhatEachNumberOpens();
+    void exitWhileShownEndsEverything();
+};
+
+void TestForm2::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("points");
+
+    QTest::newRow("Label1") << "Label1" << QRect(40, 32, 73, 25) << "串口号" << 15.75;
+    QTest::newRow("Label2") << "Label2" << QRect(8, 96, 281, 33) << "波特率 9600 无校验 1停止位" << 15.0;
+    QTest::newRow("Command1") << "Command1" << QRect(32, 152, 97, 33) << "确认" << 15.0;
+    QTest::newRow("Command2") << "Command2" << QRect(176, 152, 97, 33) << "取消" << 15.0;
+    QTest::newRow("COMBO1") << "COMBO1" << QRect(128, 32, 113, -1) << "Combo1" << 14.25;
+}
+
+void TestForm2::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    Form2 form2;
+    QCOMPARE(form2.size(), QSize(312, 213));
+    QCOMPARE(form2.windowTitle(), QStringLiteral("选择串口"));
+    QWidget *widget = form2.findChild<QWidget *>(name);
+    QVERIFY(widget);
+    if (geometry.height() < 0)
+        geometry.setHeight(widget->height());   // a combo box takes its own height
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->font().families().value(0), QStringLiteral("宋体"));
+    QTEST(widget->font().pointSizeF(), "points");
+    QString text;
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        text = label->text();
+    else if (auto *button = qobject_cast<QPushButton *>(widget))
+        text = button->text();
+    else
+        text = qobject_cast<QComboBox *>(widget)->currentText();
+    QTEST(text, "text");
+}
+
+void TestForm2::startsWithNoChoice()
+{
+    Window w;
+    Form2 *form2 = w.settings();
+    QVERIFY(QTest::qWaitForWindowActive(form2));
+    QComboBox *box = form2->COMBO1(1);
+    QCOMPARE(box->count(), 4);
+    QCOMPARE(box->itemText(0), QStringLiteral("1"));
+    QCOMPARE(box->itemText(3), QStringLiteral("4"));
+    QCOMPARE(box->currentIndex(), -1);
+    QVERIFY(box->isEditable());
+    QCOMPARE(QApplication::focusWidget(), form2->Command1);
+    QCOMPARE(form2->Command1->nextInFocusChain(), form2->Command2);
+    QVERIFY(!form2->Command1->isDefault() && !form2->Command2->isDefault());
+    QVERIFY(w.form.isEnabled());   // shown without blocking the main window
+}
+
+void TestForm2::confirmAndCancel_data()
+{
+    QTest::addColumn<int>("listIndex");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("portNo");
+    QTest::newRow("confirm without a choice gives 0") << -1 << "Command1" << 0;
+    QTest::newRow("confirm 1") << 0 << "Command1" << 1;
+    QTest::newRow("confirm 3") << 2 << "Command1" << 3;
+    QTest::newRow("confirm 4") << 3 << "Command1" << 4;
+    QTest::newRow("cancel keeps the port") << 2 << "Command2" << 1;
+}
+
+void TestForm2::confirmAndCancel()
+{
+    QFETCH(int, listIndex);
+    QFETCH(QString, button);
+    Window w;
+    Form2 *form2 = w.settings();
+    choose(form2, listIndex);
+    form2->findChild<QPushButton *>(button)->click();
+    QTEST(int(PortNo), "portNo");
+    QVERIFY(!form2->isVisible());
+}
+
+void TestForm2::noChoiceMakesTheNextDownloadFail()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("p.OBJ"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("1,2,3");
+    file.close();
+
+    PtyPair device;
+    FakeClock clock;
+    ChosenFile dialog;
+    dialog.next = file.fileName();
+    QStringList messages;
+    Form1 form(Form1Services{&dialog, nullptr, &clock, [&](const QString &m) { messages << m; }, [] {},
+                             [] {}, [&](int n) { return n == 1 ? device.devicePath() : QString(); }});
+    form.ui.OPEN->trigger();
+    form.ui.CONFIG->trigger();
+    form.form2()->Command1->click();
+    QCOMPARE(PortNo, qint16(0));
+    form.ui.Command1->click();
+    QCOMPARE(messages, QStringList{QStringLiteral("串口不能打开! ")});
+    QCOMPARE(form.ui.Label4->text(), QStringLiteral("0"));
+    QVERIFY(device.read(50).isEmpty());
+}
+
+void TestForm2::choiceLastsAcrossShowings()
+{
+    Window w;
+    Form2 *form2 = w.settings();
+    choose(form2, 2);
+    form2->Command1->click();
+    QCOMPARE(w.settings(), form2);                 // created once, then only hidden
+    QVERIFY(form2->isVisible());
+    QCOMPARE(form2->COMBO1(1)->count(), 4);         // the list is filled once
+    QCOMPARE(form2->COMBO1(1)->currentText(), QStringLiteral("3"));
+    form2->Command2->click();
+    QCOMPARE(PortNo, qint16(3));
+}
+
+void TestForm2::settingsClosesAnOpenPort()
+{
+    Window w;
+    w.form.Openport();
+    QVERIFY(w.line.PortOpen());
+    Form2 *form2 = w.settings();
+    QVERIFY(!w.line.PortOpen());
+    w.form.Openport();
+    QCOMPARE(w.settings(), form2);                  // Settings again while it shows
+    QVERIFY(form2->isVisible());
+    QVERIFY(!w.line.PortOpen());
+    form2->Command2->click();
+    QVERIFY(!w.line.PortOpen());
+}
+
+void TestForm2::typedTextNeverChangesThePort()
+{
+    Window w;
+    Form2 *form2 = w.settings();
+    QVERIFY(QTest::qWaitForWindowActive(form2));
+    QComboBox *box = form2->COMBO1(1);
+    QLineEdit *edit = box->lineEdit();
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "3");
+    QTest::keyClick(edit, Qt::Key_Return);
+    form2->Command2->setFocus();
+    QCOMPARE(box->currentIndex(), -1);
+    QCOMPARE(box->count(), 4);                      // nothing was added to the list
+    form2->Command1->click();
+    QCOMPARE(PortNo, qint16(0));
+
+    w.settings();
+    choose(form2, 1);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "4");
+    QTest::keyClick(edit, Qt::Key_Enter);
+    form2->Command1->setFocus();
+    form2->Command1->click();
+    QCOMPARE(PortNo, qint16(2));
+}
+
+void TestForm2::tooltipsNameWhatEachNumberOpens()
+{
+    PtyPair device;
+    Window w;
+    w.port1 = device.devicePath();
+    auto *box = static_cast<PortNumberBox *>(w.settings()->COMBO1(1));
+    box->refreshTooltips();
+    QVERIFY(box->itemData(0, Qt::ToolTipRole).toString().contains(device.devicePath()));
+    QVERIFY(box->itemData(1, Qt::ToolTipRole).toString().contains(QStringLiteral("没有这个串口")));
+
+    w.port1.clear();   // the device went away: the next look says so
+    box->showPopup();
+    QVERIFY(box->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("没有这个串口")));
+    box->hidePopup();
+}
+
+void TestForm2::exitWhileShownEndsEverything()
+{
+    Window w;
+    w.form.show();
+    Form2 *form2 = w.settings();
+    w.form.ui.Command2->click();
+    QCOMPARE(w.endProgramCalls, 1);
+    QVERIFY(!w.form.isVisible());
+    QVERIFY(!form2->isVisible());
+}
+
+QTEST_MAIN(TestForm2)
+#include "tst_form2.moc"
