@@ -128,7 +128,7 @@ DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
             return Step::LineFailed;
         if (WireProtocol::isAcknowledgement(rx_.RxByte))
             return Step::Acknowledged;
-        line_.waitForInput(int(std::ceil((kAckWait - elapsed) * 1000.0)));
+        line_.waitForInput(int(std::ceil(std::min(kAckWait - elapsed, kWaitSlice) * 1000.0)));
     }
     return Step::TimedOut;
 }

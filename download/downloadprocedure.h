@@ -37,6 +37,9 @@ public:
     static constexpr double kStuckLine = 2.0;        // a frame still unsent then: the line is stuck
     static constexpr double kEndMarkerDrain = 1.0;   // lets the end marker leave before the port closes
     static constexpr double kSecondsPerByte = 10.0 / 9600.0;
+    // Waits block in the system in slices of this length, so that the clock,
+    // not the port's own timer, decides when a wait is over.
+    static constexpr double kWaitSlice = 0.05;
 
     struct Hooks {
         std::function<void()> Openport;
