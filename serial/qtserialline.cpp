@@ -48,6 +48,9 @@ bool QtSerialLine::open()
         return false;
     }
     NativePort::requestLowLatency(port_.handle());
+    // A port starts empty: bytes that reached the driver before this open
+    // (a late answer to an earlier download) are not this download's.
+    port_.clear(QSerialPort::AllDirections);
     failed_ = false;
     return true;
 }

@@ -134,6 +134,12 @@ void TestQtSerialLine::reopeningAppliesSettingsAfresh()
     QCOMPARE(rig.line.InBufferCount(), 0);
     QCOMPARE(rig.line.InputLen(), 1);
     QCOMPARE(rig.line.Settings(), QStringLiteral("9600,n,8,1"));
+
+    rig.ports.Closeport();
+    rig.device.write("\x06");   // a late answer that arrives while the port is closed
+    QTest::qWait(20);
+    rig.ports.Openport();
+    QCOMPARE(rig.line.InBufferCount(), 0);
 }
 
 void TestQtSerialLine::hangUpIsALineFailure()
