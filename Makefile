@@ -1,10 +1,11 @@
-# The front door: `make demo`, `make run`, `make test`. Each installs what it
-# needs on a fresh Debian 12 machine first.
+# The front door: `make demo`, `make test`, `make run`, `make package`,
+# `make bench`, `make fuzz`. Each installs what it needs on a fresh Debian 12
+# machine first.
 BUILD     ?= build
 JOBS      ?= 2
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build demo run test package clean
 
 all: build
 
@@ -16,6 +17,11 @@ $(BUILD)/build.ninja:
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/tools/kd7demo; \
+	else echo "没有图形显示: 无显示演示 (headless demo)"; \
+	  $(BUILD)/tools/kd7demo --headless --picture $(BUILD)/demo/kd7demo.png; fi
 
 run: build
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
