@@ -9,6 +9,7 @@ packages=(
   libgl-dev
   fonts-noto-cjk fonts-lxgw-wenkai
   xvfb xauth
+  dpkg-dev desktop-file-utils file
 )
 if [ "${1:-}" = "--with-extras" ]; then
   shift
