@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -65,6 +66,7 @@ private slots:
     void typedTextNeverChangesThePort();
     void tooltipsNameWhatEachNumberOpens();
     void exitWhileShownEndsEverything();
+    void picture();
 };
 
 void TestForm2::controls_data()
@@ -253,6 +255,15 @@ void TestForm2::exitWhileShownEndsEverything()
     QCOMPARE(w.endProgramCalls, 1);
     QVERIFY(!w.form.isVisible());
     QVERIFY(!form2->isVisible());
+}
+
+void TestForm2::picture()
+{
+    Window w;
+    Form2 *form2 = w.settings();
+    QVERIFY(QTest::qWaitForWindowExposed(form2));
+    QDir().mkpath(QStringLiteral(KD7_TEST_OUTPUT_DIR));
+    QVERIFY(form2->grab().save(QStringLiteral(KD7_TEST_OUTPUT_DIR "/form2.png")));
 }
 
 QTEST_MAIN(TestForm2)
