@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "tests/support/chosenfile.h"
 #include "kd7sim/simulateddevice.h"
 #include "serial/module1.h"
 #include "tests/support/scaledclock.h"
@@ -16,12 +17,6 @@ using Faults = SimulatedDevice::FaultConfig;
 Q_DECLARE_METATYPE(Faults)
 
 namespace {
-
-class ChosenFile : public CommonDialog {
-public:
-    QString next;
-    void ShowOpen() override { setFileName(next); }
-};
 
 // The real main window on a real serial line: port 1 is a pseudo-terminal
 // with the simulated KD7 on its other end.

@@ -2,6 +2,7 @@
 #include "app/deviceicon.h"
 #include "app/downloadprogress.h"
 #include "app/form1.h"
+#include "tests/support/chosenfile.h"
 #include "app/messagebox.h"
 #include "app/printsurface.h"
 #include "serial/module1.h"
@@ -22,21 +23,6 @@
 #include <QTimer>
 
 namespace {
-
-// Returns the preset name unchanged (a cancel) unless the test chose a file.
-class ChosenFile : public CommonDialog {
-public:
-    QString next;
-    int shows = 0;
-    QString presetSeen;
-    void ShowOpen() override
-    {
-        ++shows;
-        presetSeen = FileName();
-        if (!next.isNull())
-            setFileName(next);
-    }
-};
 
 struct Window {
     FakeClock clock;

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "tests/support/chosenfile.h"
 #include "serial/form2.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
@@ -15,12 +16,6 @@
 #include <QTest>
 
 namespace {
-
-class ChosenFile : public CommonDialog {
-public:
-    QString next;
-    void ShowOpen() override { setFileName(next); }
-};
 
 struct Window {
     FakeClock clock;

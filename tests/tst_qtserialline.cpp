@@ -1,4 +1,3 @@
-#include "serial/linefailure.h"
 #include "serial/linesettings.h"
 #include "serial/module1.h"
 #include "serial/portcontroller.h"
@@ -41,8 +40,6 @@ private slots:
     void waitingDoesNotSpin();
     void settingsText_data();
     void settingsText();
-    void lineFailures_data();
-    void lineFailures();
     void naturalOrder_data();
     void naturalOrder();
 };
@@ -195,23 +192,6 @@ void TestQtSerialLine::settingsText()
     QCOMPARE(settings.has_value(), valid);
     if (valid)
         QTEST(settings->baudRate, "baud");
-}
-
-void TestQtSerialLine::lineFailures_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::addColumn<bool>("fatal");
-    QTest::newRow("device unplugged") << int(QSerialPort::ResourceError) << true;
-    QTest::newRow("read error") << int(QSerialPort::ReadError) << true;
-    QTest::newRow("write error") << int(QSerialPort::WriteError) << true;
-    QTest::newRow("poll timed out") << int(QSerialPort::TimeoutError) << false;
-    QTest::newRow("no error") << int(QSerialPort::NoError) << false;
-}
-
-void TestQtSerialLine::lineFailures()
-{
-    QFETCH(int, error);
-    QTEST(isLineFailure(QSerialPort::SerialPortError(error)), "fatal");
 }
 
 void TestQtSerialLine::naturalOrder_data()
