@@ -5,7 +5,7 @@ BUILD     ?= build
 JOBS      ?= 2
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build demo run test package clean
+.PHONY: all deps build demo run test package clean bench
 
 all: build
 
@@ -31,9 +31,63 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory sanitized-test
+
+# ---- Sanitizers and fuzzing ------------------------------------------------------
+# `make test` then builds every program under AddressSanitizer and UBSan in
+# $(ASAN_BUILD) and runs the tests again there (not the package test, which
+# builds and installs a .deb). Leak detection stays on; a system library's
+# leak at exit would be suppressed in tests/lsan.supp.
+ASAN_BUILD ?= build-asan
+ASAN_CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKD7_SANITIZE=ON
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# `make fuzz` builds the fuzz targets with clang and libFuzzer in $(FUZZ_BUILD)
+# and runs each for FUZZ_SECONDS; what they find new stays in $(FUZZ_BUILD)/corpus.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKD7_LIBFUZZER=ON
+
+.PHONY: sanitized-test fuzz fuzz-deps
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja $(ASAN_CMAKE_ARGS)
+
+sanitized-test: deps $(ASAN_BUILD)/build.ninja
+	$(SANITIZER_ENV) cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j $(JOBS) -E '^package$$'
+
+fuzz-deps:
+	@tools/install-deps.sh --fuzz
+
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja $(FUZZ_CMAKE_ARGS)
+
+fuzz: fuzz-deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_loader fuzz_download
+	tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) loader download
+# ---- end of sanitizers and fuzzing -----------------------------------------------
 
 package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
+
+# ---- Benchmark -------------------------------------------------------------------
+# `make bench` builds kd7bench in its own Release build ($(BENCH_BUILD), with
+# KD7_BUILD_BENCH on) and runs it headless: download speed and cost against
+# the simulated device and a minimal reference host, the paced 9600-baud line,
+# answer latency, the loader and the progress display. It prints a table and
+# writes the same figures to $(BENCH_JSON). BENCH_ARGS=--quick is a short run.
+BENCH_BUILD ?= build-bench
+BENCH_JSON ?= $(BENCH_BUILD)/bench.json
+BENCH_ARGS ?=
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKD7_BUILD_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target kd7bench
+	QT_QPA_PLATFORM=offscreen $(BENCH_BUILD)/bench/kd7bench --json $(BENCH_JSON) $(BENCH_ARGS)
+# ---- end of benchmark --------------------------------------------------------------

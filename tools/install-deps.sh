@@ -11,6 +11,12 @@ packages=(
   xvfb xauth
   dpkg-dev desktop-file-utils file
 )
+# make fuzz: clang with libFuzzer and the sanitizer runtimes (make test's
+# sanitizer build uses g++, whose runtimes come with it).
+if [ "${1:-}" = "--fuzz" ]; then
+  shift
+  packages+=(clang libclang-rt-14-dev)
+fi
 if [ "${1:-}" = "--with-extras" ]; then
   shift
   packages+=("$@")

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "download/downloadprocedure.h"
+#include "tests/fuzz/devicescript.h"
+#include "tests/fuzz/fuzzedline.h"
+
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// Everything one fuzzed download left behind.
+struct DownloadRun {
+    const DeviceScript &script;
+    const FuzzedLine &line;
+    DownloadOutcome outcome;
+    QStringList messageBoxes;
+    std::vector<std::pair<int, int>> progress;   // (acknowledged, frames) as reported
+    int openportCalls = 0;
+    int closeportCalls = 0;
+    double startedAt = 0;
+    double endedAt = 0;
+};
+
+// Judges a download by the rules of the protocol alone: it reads the host's
+// messages in order and decides, from what the host read back, what each
+// next message must be, then how the download must end and what Label4 must
+// show.
+class DownloadOracle {
+public:
+    static constexpr int kAttempts = 10;
+    static constexpr double kAckWait = 0.5;
+    static constexpr double kStuckLine = DownloadProcedure::kStuckLine;   // the tool's own limit
+    static constexpr double kPollSlack = 0.006;   // the host looks at its output every few ms
+    static constexpr double kEpsilon = 1e-6;      // clock rounding
+
+    // The longest a download of `wordCount` words can take on the fake clock.
+    static double longestDownload(int wordCount);
+    static void check(const DownloadRun &run);
+
+private:
+    struct Ending {
+        DownloadOutcome::End end;
+        int acknowledged;
+    };
+    class Cursor;
+
+    static void checkNothingSent(const DownloadRun &run);
+    static Ending walk(const DownloadRun &run);
+    static bool handshakeAnswered(const DownloadRun &run, Cursor &cursor, int attempt, Ending &ending);
+    static bool frameAnswered(const DownloadRun &run, Cursor &cursor, int frame, int attempt,
+                              Ending &ending);
+    static bool answeredInTime(const SentMessage &message, double waitStart);
+    static void checkTimedOut(const DownloadRun &run, Cursor &cursor, double waitStart);
+    static bool timelyAcknowledgementArrived(const DownloadRun &run, double waitStart);
+    static void checkEnding(const DownloadRun &run, const Ending &expected);
+    static QByteArray frameBytes(quint16 word);
+};

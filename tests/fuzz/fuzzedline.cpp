@@ -1,0 +1,141 @@
+#include "tests/fuzz/fuzzedline.h"
+
+#include "download/wireprotocol.h"
+#include "tests/fuzz/fuzzcheck.h"
+
+#include <algorithm>
+
+FuzzedLine::FuzzedLine(FakeClock &clock, DeviceScript &script, double deadline)
+    : clock_(clock), script_(script), deadline_(deadline)
+{
+}
+
+// Every call the host makes passes here: a download that runs past the
+// longest it can take, or spins without the clock moving, never ends.
+void FuzzedLine::checkBudget()
+{
+    fuzzRequire(++calls_ < kCallBudget, "the download spins without end");
+    fuzzRequire(clock_.now() <= deadline_, "the download runs past the longest it can take");
+}
+
+// Only the preamble goes unanswered and leaves at once; every other message
+// gets the script's next action.
+bool FuzzedLine::answers(const QByteArray &bytes) const
+{
+    return bytes != WireProtocol::preamble();
+}
+
+void FuzzedLine::schedule(double at, const QByteArray &bytes)
+{
+    const Arrival arrival{at, bytes};
+    arrivals.push_back(arrival);
+    const auto later = std::upper_bound(scheduled_.begin(), scheduled_.end(), at,
+                                        [](double t, const Arrival &a) { return t < a.at; });
+    scheduled_.insert(later, arrival);
+}
+
+void FuzzedLine::deliverDue()
+{
+    while (!scheduled_.empty() && scheduled_.front().at <= clock_.now()) {
+        input_ += scheduled_.front().bytes;
+        scheduled_.pop_front();
+    }
+}
+
+int FuzzedLine::InBufferCount()
+{
+    checkBudget();
+    deliverDue();
+    return open_ ? int(input_.size()) : 0;
+}
+
+void FuzzedLine::setInBufferCount(int count)
+{
+    if (count == 0)
+        input_.clear();
+}
+
+int FuzzedLine::OutBufferCount()
+{
+    checkBudget();
+    if (sent.empty() || !open_)
+        return 0;
+    SentMessage &last = sent.back();
+    if (clock_.now() < last.drainEnd)
+        return kPendingFrameBytes;
+    if (last.drainSeenAt < 0)
+        last.drainSeenAt = clock_.now();
+    return 0;
+}
+
+void FuzzedLine::setOutBufferCount(int) {}
+
+bool FuzzedLine::setPortOpen(bool open)
+{
+    checkBudget();
+    if (open && !open_) {
+        if (script_.portRefuses())
+            return false;
+        ++opens;
+        failed_ = false;
+    } else if (!open && open_) {
+        ++closes;
+        scheduled_.clear();
+        input_.clear();
+    }
+    open_ = open;
+    return true;
+}
+
+void FuzzedLine::Output(const QByteArray &bytes)
+{
+    checkBudget();
+    SentMessage message;
+    message.bytes = bytes;
+    message.sentAt = clock_.now();
+    message.drainEnd = message.sentAt;
+    message.onDeadLine = failed_;
+    message.onClosedPort = !open_;
+    if (open_ && !failed_ && answers(bytes)) {
+        const DeviceAction action = script_.next();
+        message.drainEnd += action.drainSeconds;
+        message.lineFailed = action.lineFails;
+        failed_ = action.lineFails;
+        if (!failed_ && !action.answer.isEmpty())
+            schedule(message.sentAt + action.delay, action.answer);
+    }
+    if (failed_)
+        scheduled_.clear();   // nothing more comes in on a dead line
+    sent.push_back(message);
+}
+
+QByteArray FuzzedLine::Input()
+{
+    checkBudget();
+    deliverDue();
+    if (!open_)
+        return {};
+    const int n = InputLen() > 0 ? std::min<int>(InputLen(), int(input_.size())) : int(input_.size());
+    const QByteArray taken = input_.left(n);
+    input_.remove(0, n);
+    const bool lookEnds = input_.isEmpty() && !taken.isEmpty();
+    if (lookEnds && WireProtocol::isAcknowledgement(quint8(taken.back())) && !sent.empty()
+        && sent.back().ackLookAt < 0)
+        sent.back().ackLookAt = clock_.now();
+    return taken;
+}
+
+// Returns at once when input is waiting, like a real port; otherwise time
+// passes until the next arrival or the end of the wait.
+void FuzzedLine::waitForInput(int milliseconds)
+{
+    checkBudget();
+    deliverDue();
+    if (!input_.isEmpty() || !open_ || failed_)
+        return;
+    const double until = clock_.now() + milliseconds / 1000.0;
+    if (!scheduled_.empty() && scheduled_.front().at <= until)
+        clock_.advanceTo(scheduled_.front().at);
+    else
+        clock_.advanceTo(until);
+}
