@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #include <cerrno>
 #endif
 #if defined(Q_OS_LINUX)
@@ -27,6 +28,15 @@ int inputQueue(NativeHandle handle)
 {
     int count = 0;
     return ::ioctl(handle, FIONREAD, &count) == 0 ? count : 0;
+}
+
+qint64 writeNow(NativeHandle handle, const char *data, qint64 size)
+{
+    ssize_t written = -1;
+    do
+        written = ::write(handle, data, size_t(size));
+    while (written < 0 && errno == EINTR);
+    return written > 0 ? qint64(written) : 0;
 }
 
 bool lockExclusive(NativeHandle handle)
@@ -55,11 +65,15 @@ int inputQueue(NativeHandle handle)
 // Windows opens serial ports for exclusive use already.
 bool lockExclusive(NativeHandle) { return true; }
 
+// Overlapped writes stay with QSerialPort.
+qint64 writeNow(NativeHandle, const char *, qint64) { return 0; }
+
 #else
 
 int outputQueue(NativeHandle) { return 0; }
 int inputQueue(NativeHandle) { return 0; }
 bool lockExclusive(NativeHandle) { return true; }
+qint64 writeNow(NativeHandle, const char *, qint64) { return 0; }
 
 #endif
 

@@ -18,5 +18,9 @@ int inputQueue(NativeHandle handle);
 bool lockExclusive(NativeHandle handle);
 // Asks the driver to hand received bytes over at once instead of batching them.
 void requestLowLatency(NativeHandle handle);
+// Hands bytes to the driver without blocking; how many it took (0 when it
+// takes none now, or where the system has no such write). A failure is left
+// for QSerialPort to meet and report on its own write.
+qint64 writeNow(NativeHandle handle, const char *data, qint64 size);
 
 } // namespace NativePort

@@ -90,11 +90,22 @@ void QtSerialLine::setOutBufferCount(int count)
         port_.clear(QSerialPort::Output);
 }
 
+// The bytes go straight to the driver when nothing waits before them in
+// QSerialPort's buffer. Through that buffer every frame would switch the
+// port's write notifier on and off again: two wake-ups of the event loop and
+// a notifier event a frame, for bytes the driver takes at once anyway. What
+// the driver does not take, or a write that fails, goes through QSerialPort
+// as before, so the order of the bytes and the reporting of errors stay.
 void QtSerialLine::Output(const QByteArray &bytes)
 {
     if (!port_.isOpen())
         return;
-    port_.write(bytes);
+    const qint64 taken = port_.bytesToWrite() == 0
+        ? NativePort::writeNow(port_.handle(), bytes.constData(), bytes.size())
+        : 0;
+    if (taken == bytes.size())
+        return;
+    port_.write(bytes.constData() + taken, bytes.size() - taken);
     port_.flush();   // hand the bytes to the driver now, without waiting for them
 }
 

@@ -6,6 +6,7 @@
 #include "serial/receivestate.h"
 #include "tests/support/ptypair.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -38,6 +39,7 @@ private slots:
     void reopeningAppliesSettingsAfresh();
     void hangUpIsALineFailure();
     void waitingDoesNotSpin();
+    void outputKeepsOrderWhenTheDriverIsFull();
     void settingsText_data();
     void settingsText();
     void naturalOrder_data();
@@ -169,6 +171,32 @@ void TestQtSerialLine::waitingDoesNotSpin()
     const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     QVERIFY(wall.elapsed() >= 150);
     QVERIFY2(cpu < 0.05, qPrintable(QString::number(cpu)));
+}
+
+// More than the driver holds at once: what it cannot take now waits in the
+// port's own buffer, and nothing overtakes it.
+void TestQtSerialLine::outputKeepsOrderWhenTheDriverIsFull()
+{
+    PortOnPty rig;
+    rig.ports.Openport();
+    QByteArray sent;
+    QByteArray received;
+    for (int i = 0; i < 40000; ++i) {
+        const QByteArray chunk = QByteArray::number(i).rightJustified(6, '0') + "\n";
+        rig.line.Output(chunk);
+        sent += chunk;
+        if (i >= 20000 && i % 1000 == 999)
+            received += rig.device.read(1);   // the driver gets room while older bytes still wait
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (received.size() < sent.size() && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        received += rig.device.read(5);
+    }
+    QCOMPARE(received.size(), sent.size());
+    QVERIFY(received == sent);
+    QCOMPARE(rig.line.OutBufferCount(), 0);
 }
 
 void TestQtSerialLine::settingsText_data()
