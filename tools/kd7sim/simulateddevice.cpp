@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ constexpr char kHandshakeBody[] = "KD7";   // after the start byte
 constexpr char kEndMarkerBody[] = "END";
 constexpr std::uint8_t kHandshake[] = {SimulatedDevice::kStart, 'K', 'D', '7'};
 constexpr std::size_t kSlaveNameLength = 128;
+constexpr unsigned long kTimerSlackNs = 1;   // the least the kernel takes; 0 means its default
 
 using Clock = std::chrono::steady_clock;
 
@@ -76,6 +78,23 @@ std::string slaveName(int master)
 #else
     const char *name = ::ptsname(master);   // only this thread opens pseudo-terminals here
     return name ? std::string(name) : std::string();
+#endif
+}
+
+timespec timespecOf(Clock::duration wait)
+{
+    using namespace std::chrono;
+    const auto whole = duration_cast<seconds>(wait);
+    return {time_t(whole.count()), long(duration_cast<nanoseconds>(wait - whole).count())};
+}
+
+// The kernel may let a timed wait run on by the thread's timer slack (50 us
+// by default) to group wake-ups; an answer's time is the device's behaviour,
+// so this thread asks for none.
+void wakeOnTime()
+{
+#ifdef PR_SET_TIMERSLACK
+    ::prctl(PR_SET_TIMERSLACK, kTimerSlackNs, 0, 0, 0);
 #endif
 }
 
@@ -241,6 +260,7 @@ void SimulatedDevice::resetLineState()
     handshakeMatched_ = 0;
     frame_.clear();
     lineFreeAt_ = {};
+    answerLeftAt_.reset();
     pending_ = {};
     outgoing_.clear();
     hungUp_ = false;
@@ -313,6 +333,7 @@ bool SimulatedDevice::waitForEndMarker(double timeoutSeconds)
 // calls stop it before they close or replace the line.
 void SimulatedDevice::run()
 {
+    wakeOnTime();
     bool backOff = false;
     while (!stopping_) {
         if (lineFd_ < 0 || backOff) {
@@ -323,14 +344,14 @@ void SimulatedDevice::run()
             continue;
         }
         pollfd watch{lineFd_, POLLIN, 0};
-        int timeoutMs = kPollIntervalMs;
+        timespec timeout{};
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (!outgoing_.empty())
                 watch.events |= POLLOUT;
-            timeoutMs = pollTimeoutMs();
+            timeout = timespecOf(pollTimeout());
         }
-        if (::poll(&watch, 1, timeoutMs) < 0 && errno != EINTR) {
+        if (::ppoll(&watch, 1, &timeout, nullptr) < 0 && errno != EINTR) {
             backOff = true;
             continue;
         }
@@ -345,15 +366,20 @@ void SimulatedDevice::run()
 }
 
 // Wakes for the next delayed answer, and at least every interval for stop().
-int SimulatedDevice::pollTimeoutMs() const
+// The wait has the clock's own resolution: rounded up to whole milliseconds,
+// every paced answer would leave up to a millisecond late, a fifth of a
+// frame's time on the line. Even so a thread wakes from a timed wait some
+// tens of microseconds late (more on a virtual machine), so the wait ends a
+// little early and the last stretch is spent looking at the line without
+// blocking: the answer leaves when it is due, not when the system gets round
+// to it.
+SimulatedDevice::Clock::duration SimulatedDevice::pollTimeout() const
 {
+    const Clock::duration interval = std::chrono::milliseconds(kPollIntervalMs);
     if (pending_.empty())
-        return kPollIntervalMs;
-    const Clock::duration wait = pending_.top().due - Clock::now();
-    if (wait <= Clock::duration::zero())
-        return 0;
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-    return int(std::min<long long>(ms, kPollIntervalMs));
+        return interval;
+    const Clock::duration wait = pending_.top().due - Clock::now() - kWakeEarly;
+    return std::clamp(wait, Clock::duration::zero(), interval);
 }
 
 // False when the line reports an end of file or an error: the far end is gone.
@@ -374,6 +400,7 @@ bool SimulatedDevice::readAvailable()
 void SimulatedDevice::receiveChunk(const std::uint8_t *data, std::size_t length)
 {
     const TimePoint now = Clock::now();
+    noteHostResponse(now);
     const Clock::duration byteTime = delayOf(kSecondsPerByte);
     const bool paced = faults_.paced;
     const TimePoint first = paced ? std::max(now, lineFreeAt_) : now;
@@ -383,6 +410,19 @@ void SimulatedDevice::receiveChunk(const std::uint8_t *data, std::size_t length)
         const TimePoint arrival = paced ? first + byteTime * Clock::rep(i + 1) : now;
         receiveByte(data[i], arrival);
     }
+}
+
+// Only the first bytes after an answer count, and only within a download:
+// an answer left over from an earlier one says nothing about this host.
+void SimulatedDevice::noteHostResponse(TimePoint arrival)
+{
+    const std::optional<TimePoint> answered = answerLeftAt_;
+    answerLeftAt_.reset();
+    if (!answered || state_ != ParseState::InWords || sessions_.empty())
+        return;
+    std::vector<double> &responses = sessions_.back().hostResponses;
+    if (responses.size() < kResponseLimit)
+        responses.push_back(std::chrono::duration<double>(arrival - *answered).count());
 }
 
 void SimulatedDevice::receiveByte(std::uint8_t byte, TimePoint arrival)
@@ -447,6 +487,10 @@ void SimulatedDevice::onFrame(TimePoint arrival)
 
 void SimulatedDevice::beginSession(TimePoint arrival)
 {
+    // A host that keeps handshaking cannot exhaust memory: the oldest session
+    // goes, and what a download is checked against is always the latest.
+    if (sessions_.size() >= kSessionLimit)
+        sessions_.erase(sessions_.begin());
     sessions_.emplace_back();
     ++counters_.handshakesSeen;
     state_ = ParseState::InWords;
@@ -468,8 +512,11 @@ void SimulatedDevice::onEndMarker()
 void SimulatedDevice::onWord(std::uint16_t word, TimePoint arrival)
 {
     Session &session = sessions_.back();
-    const int index = int(std::min<std::size_t>(session.words.size(), std::numeric_limits<int>::max()));
-    session.words.push_back(word);
+    const int index = session.wordFrames;
+    if (session.wordFrames < std::numeric_limits<int>::max())
+        ++session.wordFrames;
+    if (session.words.size() < kStoredWordsLimit)   // nor can one that floods a session with frames
+        session.words.push_back(word);
     ++counters_.framesReceived;
     if (hangUpArmed_ && faults_.hangUpAtWord && index == *faults_.hangUpAtWord) {
         hangUp();
@@ -528,6 +575,8 @@ void SimulatedDevice::flushOutgoing()
         if (sent_.size() < kTranscriptLimit)
             sent_.append(outgoing_, 0, std::size_t(written));
         outgoing_.erase(0, std::size_t(written));
+        if (outgoing_.empty())
+            answerLeftAt_ = Clock::now();
     } else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         outgoing_.clear();   // the line is gone; on a real line these bytes are lost too
     }

@@ -40,8 +40,12 @@ public:
 
     // One download: from a handshake to its end marker or the next handshake.
     struct Session {
-        std::vector<std::uint16_t> words;
+        std::vector<std::uint16_t> words;   // the first kStoredWordsLimit of them
+        int wordFrames = 0;                 // every good word frame, also those not stored
         bool endMarkerSeen = false;
+        // Seconds from each answer leaving the device to the host's next
+        // bytes reaching it: how promptly the host keeps the line busy.
+        std::vector<double> hostResponses;
     };
 
     struct Counters {
@@ -78,7 +82,7 @@ public:
     void setFaults(const FaultConfig &faults);
 
     std::vector<std::uint16_t> words() const;   // the latest session's
-    std::vector<Session> sessions() const;
+    std::vector<Session> sessions() const;      // the latest kSessionLimit of them
     std::string transcript() const;             // every byte received from the host
     std::string sentBytes() const;              // every byte written to the host
     Counters counters() const;
@@ -91,10 +95,14 @@ private:
     using TimePoint = Clock::time_point;
 
     static constexpr int kPollIntervalMs = 20;                         // how soon stop() is noticed
+    static constexpr std::chrono::microseconds kWakeEarly{200};        // covers a timed wait's late wake-up
     static constexpr std::size_t kReadChunk = 4096;
     static constexpr std::size_t kTranscriptLimit = 16 * 1024 * 1024;  // a flooding host cannot exhaust memory
+    static constexpr std::size_t kStoredWordsLimit = 1 << 20;          // a session: a full program with every frame sent 10 times fits 3 times
+    static constexpr std::size_t kSessionLimit = 64;                   // with those, at most 128 MiB of words
     static constexpr std::size_t kOutgoingLimit = 64 * 1024;           // a host that never reads loses answers
     static constexpr int kFrameLength = 4;
+    static constexpr std::size_t kResponseLimit = 65536;              // a whole download, with room for resends
 
     enum class LineKind { None, PseudoTerminal, SerialPort };
     enum class ParseState { AwaitHandshake, InWords };
@@ -119,9 +127,10 @@ private:
     void stopThread();
 
     void run();
-    int pollTimeoutMs() const;
+    Clock::duration pollTimeout() const;
     bool readAvailable();
     void receiveChunk(const std::uint8_t *data, std::size_t length);
+    void noteHostResponse(TimePoint arrival);
     void receiveByte(std::uint8_t byte, TimePoint arrival);
     void matchHandshake(std::uint8_t byte, TimePoint arrival);
     void collectFrame(std::uint8_t byte, TimePoint arrival);
@@ -154,6 +163,7 @@ private:
     int handshakeMatched_ = 0;
     std::string frame_;
     TimePoint lineFreeAt_{};
+    std::optional<TimePoint> answerLeftAt_;   // the last answer, until the host's next bytes
     std::priority_queue<PendingAnswer, std::vector<PendingAnswer>, DueLater> pending_;
     std::uint64_t nextOrder_ = 0;
     std::string outgoing_;
