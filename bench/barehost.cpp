@@ -1,0 +1,23 @@
+#include "barehost.h"
+
+#include "kd7sim/simulateddevice.h"
+#include "serial/module1.h"
+
+#include <QCoreApplication>
+
+BareHost::BareHost(SimulatedDevice &device)
+    : line_([&device](int n) {
+          return n == 1 ? QString::fromStdString(device.devicePath()) : QString();
+      }),
+      ports_(line_, [this](const QString &text) { messages_ << text; }),
+      procedure_(line_, rx_, clock_,
+                 {[this] { ports_.Openport(); }, [this] { ports_.Closeport(); },
+                  [] { QCoreApplication::processEvents(); }, {}})
+{
+}
+
+DownloadOutcome BareHost::download(const ProgramImage &image)
+{
+    PortNo = 1;
+    return procedure_.run(image);
+}
