@@ -53,7 +53,6 @@ public:
     void CONFIG_Click();
     void MSComm1_OnComm();
 
-    bool downloadRunning() const { return download_.running(); }
     SerialLine &MSComm1() { return *services_.line; }
     Form2 *form2() const { return form2_.get(); }
 

@@ -18,7 +18,6 @@ public:
     void Openport();
     void Closeport();
 
-    SerialLine &line() { return line_; }
 
 private:
     SerialLine &line_;

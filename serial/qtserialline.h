@@ -25,9 +25,6 @@ public:
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 
-    void setPortMapping(PortMapping mapping) { mapping_ = std::move(mapping); }
-    QString systemLocation() const { return port_.portName(); }
-
 private:
     bool open();
     void pullDriverInput();

@@ -2,11 +2,10 @@
 #include "app/deviceicon.h"
 #include "app/downloadprogress.h"
 #include "app/form1.h"
-#include "tests/support/chosenfile.h"
 #include "app/messagebox.h"
 #include "app/printsurface.h"
 #include "serial/module1.h"
-#include "tests/support/scriptedline.h"
+#include "tests/support/windowonfakes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,17 +23,7 @@
 
 namespace {
 
-struct Window {
-    FakeClock clock;
-    ScriptedLine line{clock, Devices::answersEverything()};
-    ChosenFile dialog;
-    QStringList messages;
-    int endProgramCalls = 0;
-    std::function<void()> onEvents = [] {};
-    Form1 form{Form1Services{&dialog, &line, &clock,
-                             [this](const QString &text) { messages << text; },
-                             [this] { ++endProgramCalls; }, [this] { onEvents(); }}};
-
+struct Window : WindowOnFakes {
     template <typename T> T *control(const char *name) { return form.findChild<T *>(QLatin1String(name)); }
 
     void open(const QString &path)

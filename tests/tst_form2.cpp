@@ -1,10 +1,9 @@
 #include "app/form1.h"
-#include "tests/support/chosenfile.h"
 #include "serial/form2.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
 #include "tests/support/ptypair.h"
-#include "tests/support/scriptedline.h"
+#include "tests/support/windowonfakes.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,18 +16,7 @@
 
 namespace {
 
-struct Window {
-    FakeClock clock;
-    ScriptedLine line{clock, Devices::answersEverything()};
-    ChosenFile dialog;
-    QStringList messages;
-    int endProgramCalls = 0;
-    QString port1;   // what port 1 opens; every other number opens nothing
-    Form1 form{Form1Services{&dialog, &line, &clock,
-                             [this](const QString &text) { messages << text; },
-                             [this] { ++endProgramCalls; }, [] {},
-                             [this](int n) { return n == 1 ? port1 : QString(); }}};
-
+struct Window : WindowOnFakes {
     Form2 *settings()
     {
         form.ui.CONFIG->trigger();

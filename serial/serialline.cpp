@@ -1,1 +1,0 @@
-#include "serial/serialline.h"
