@@ -5,6 +5,16 @@
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+// DOS editors and assemblers end a text file with this byte; the text ends there.
+constexpr char kDosEndOfFile = 0x1A;
+
+QByteArray textBeforeEndOfFileMark(const QByteArray &text)
+{
+    const qsizetype mark = text.indexOf(kDosEndOfFile);
+    return mark < 0 ? text : text.left(mark);
+}
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 class Scanner {
@@ -18,13 +28,20 @@ public:
             p_ += 3;
     }
 
-    // Returns whether any blank was skipped.
-    bool skipBlanks()
+    struct Skipped {
+        bool any = false;
+        bool lineBreak = false;
+    };
+
+    // Skips blanks and says what it skipped.
+    Skipped skipBlanks()
     {
-        const char *start = p_;
-        while (p_ != end_ && isBlank(*p_))
-            ++p_;
-        return p_ != start;
+        Skipped skipped;
+        for (; p_ != end_ && isBlank(*p_); ++p_) {
+            skipped.any = true;
+            skipped.lineBreak = skipped.lineBreak || isLineBreak(*p_);
+        }
+        return skipped;
     }
 
     bool atEnd() const { return p_ == end_; }
@@ -87,9 +104,10 @@ ParsedObjectFile refused(const QString &why, qsizetype offset)
 
 } // namespace
 
-ParsedObjectFile ObjectFileParser::parse(const QByteArray &text)
+ParsedObjectFile ObjectFileParser::parse(const QByteArray &wholeText)
 {
     ParsedObjectFile result;
+    const QByteArray text = textBeforeEndOfFileMark(wholeText);
     Scanner in(text);
     in.skipByteOrderMark();
     in.skipBlanks();
@@ -107,16 +125,19 @@ ParsedObjectFile ObjectFileParser::parse(const QByteArray &text)
         result.words.push_back(word);
 
         // A number ends at a blank, a comma or the end of the text; a comma
-        // must be followed by another number.
-        const bool blankAfter = in.skipBlanks();
+        // must be followed by another number. A line break ends the field
+        // too, so a comma that opens the next line leaves an empty field.
+        const Scanner::Skipped after = in.skipBlanks();
         if (in.atEnd())
             break;
         if (in.peek() == ',') {
+            if (after.lineBreak)
+                return refused(QStringLiteral("empty field at the start of a line"), in.offset());
             in.advance();
             in.skipBlanks();
             if (in.atEnd())
                 return refused(QStringLiteral("empty field after a comma"), in.offset());
-        } else if (!blankAfter) {
+        } else if (!after.any) {
             return refused(QStringLiteral("unexpected character"), in.offset());
         }
     }

@@ -14,7 +14,9 @@ struct ParsedObjectFile {
 };
 
 // Reads an object file's text: decimal integers with an optional sign, one
-// 16-bit word each, separated by commas, spaces, tabs or line breaks.
+// 16-bit word each, separated by commas, spaces, tabs or line breaks. A line
+// break ends a field, so a comma at the start of a line stands for an empty
+// one. The text ends at the first DOS end-of-file byte (0x1A), if any.
 // Negative numbers are stored as their 16-bit two's complement (-1 is 65535).
 // The whole text is refused when any part of it is not a word: a program
 // that is only partly read must never reach the device.
@@ -22,5 +24,5 @@ class ObjectFileParser {
 public:
     static constexpr int kMaxWords = 32768;
 
-    static ParsedObjectFile parse(const QByteArray &text);
+    static ParsedObjectFile parse(const QByteArray &wholeText);
 };

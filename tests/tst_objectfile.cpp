@@ -49,6 +49,9 @@ void TestObjectFile::acceptedText_data()
     QTest::newRow("-65536 is 0") << QByteArray("-65536") << Words{0};
     QTest::newRow("65535 stays") << QByteArray("65535") << Words{65535};
     QTest::newRow("leading zeros") << QByteArray("0007") << Words{7};
+    QTest::newRow("DOS end-of-file byte") << QByteArray("1,2\r\n\x1A") << Words{1, 2};
+    QTest::newRow("nothing after 0x1A is read") << QByteArray("1\x1A" ",,x\r\n9") << Words{1};
+    QTest::newRow("0x1A alone") << QByteArray("\x1A") << Words{};
 }
 
 void TestObjectFile::acceptedText()
@@ -76,6 +79,10 @@ void TestObjectFile::refusedText_data()
     QTest::newRow("empty field between commas") << QByteArray("1,,2");
     QTest::newRow("leading comma") << QByteArray(",1");
     QTest::newRow("trailing comma") << QByteArray("1,2,");
+    QTest::newRow("comma opening a line") << QByteArray("1\r\n,2");
+    QTest::newRow("comma alone on a line") << QByteArray("1\r\n,\r\n2");
+    QTest::newRow("comma after blanks opening a line") << QByteArray("1\n \t,2");
+    QTest::newRow("65536 does not fit 16 bits") << QByteArray("65536");
     QTest::newRow("sign alone") << QByteArray("1 - 2");
     QTest::newRow("quoted number") << QByteArray("\"1\"");
     QTest::newRow("NUL byte") << QByteArray("1\0" "2", 3);

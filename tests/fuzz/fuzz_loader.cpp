@@ -27,9 +27,21 @@ constexpr qsizetype kLongestRepeatedText = 256 * 1024;
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-QByteArray withoutByteOrderMark(const QByteArray &text)
+// What is read of a text: past a leading byte-order mark, up to the first
+// DOS end-of-file byte.
+QByteArray readableBody(const QByteArray &text)
 {
-    return text.startsWith(kByteOrderMark) ? text.mid(kByteOrderMark.size()) : text;
+    const QByteArray body = text.startsWith(kByteOrderMark) ? text.mid(kByteOrderMark.size()) : text;
+    const qsizetype endOfFile = body.indexOf('\x1A');
+    return endOfFile < 0 ? body : body.left(endOfFile);
+}
+
+bool hasLineBreak(const QByteArray &text, qsizetype from, qsizetype to)
+{
+    for (qsizetype i = from; i < to; ++i)
+        if (text.at(i) == '\r' || text.at(i) == '\n')
+            return true;
+    return false;
 }
 
 qsizetype skipBlanks(const QByteArray &text, qsizetype i)
@@ -42,11 +54,12 @@ qsizetype skipBlanks(const QByteArray &text, qsizetype i)
 // The words of a text read by the rules of the file format, written
 // separately from the parser so the two can be compared: signed decimal
 // numbers, each ending at a blank, a comma or the end; a comma must be
-// followed by another number; negative numbers stored as 16-bit two's
+// followed by another number and must not open a line; the text ends at
+// 0x1A; negative numbers stored as 16-bit two's
 // complement; at most 32768 of them. Empty when the text breaks a rule.
 std::optional<std::vector<quint16>> readByTheRules(const QByteArray &text)
 {
-    const QByteArray body = withoutByteOrderMark(text);
+    const QByteArray body = readableBody(text);
     std::vector<quint16> words;
     qsizetype i = skipBlanks(body, 0);
     while (i < body.size()) {
@@ -63,6 +76,8 @@ std::optional<std::vector<quint16>> readByTheRules(const QByteArray &text)
         words.push_back(quint16(negative ? (kWordRange - value) % kWordRange : value));
         const qsizetype next = skipBlanks(body, i);
         if (next < body.size() && body.at(next) == ',') {
+            if (hasLineBreak(body, i, next))
+                return std::nullopt;   // the comma opens a line: an empty field
             i = skipBlanks(body, next + 1);
             if (i == body.size())
                 return std::nullopt;
@@ -108,7 +123,7 @@ void checkLargestProgram(const std::vector<quint16> &words, const QByteArray &te
     if (count == 0 || text.size() % kLargestProgramEvery != 0)
         return;
     const int fitting = kMaxWords / count;
-    const QByteArray body = withoutByteOrderMark(text);
+    const QByteArray body = readableBody(text);
     if ((body.size() + 1) * (fitting + 1) > kLongestRepeatedText)
         return;
     const ParsedObjectFile largest = ObjectFileParser::parse(repeated(body, fitting));
