@@ -118,12 +118,21 @@ void Form1::Command1_Click()
 void Form1::showProgress(int acknowledged, int frames) { progress_->update(acknowledged, frames); }
 
 // A second download, a new load or a closed port in mid-transfer would
-// corrupt the download under way; Exit stays available.
+// corrupt the download under way; Exit stays available to a click. No key may
+// reach a command meanwhile: the keyboard focus rests on the window's surface
+// and neither button takes it, so a Space or Enter meant for 下载 cannot land
+// on 退出. Afterwards 下载 has the focus again, whatever the outcome, and
+// Space or Enter downloads the same program once more.
 void Form1::setCommandsEnabled(bool enabled)
 {
+    if (!enabled)
+        ui.surface->setFocus(Qt::OtherFocusReason);
     ui.Command1->setEnabled(enabled);
+    ui.Command2->setFocusPolicy(enabled ? Qt::StrongFocus : Qt::NoFocus);
     ui.OPEN->setEnabled(enabled);
     ui.CONFIG->setEnabled(enabled);
+    if (enabled)
+        ui.Command1->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::Command2_Click() { EXIT_Click(); }

@@ -1,5 +1,6 @@
 #include "app/form1ui.h"
 
+#include "app/commandbutton.h"
 #include "app/deviceicon.h"
 #include "app/fonts.h"
 #include "app/formcolors.h"
@@ -36,7 +37,7 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geom
 
 QPushButton *button(QWidget *parent, const char *name, const QString &text, QRect geometry)
 {
-    auto *b = new QPushButton(text, parent);
+    auto *b = new CommandButton(text, parent);
     b->setObjectName(QLatin1String(name));
     b->setGeometry(geometry);
     b->setAutoDefault(false);

@@ -78,6 +78,8 @@ private slots:
     void shorterFileClearsTheLongerOnesWords();
     void downloadWithoutDataSaysSo();
     void commandsAreDisabledDuringADownload();
+    void keysNeverEndTheProgram_data();
+    void keysNeverEndTheProgram();
     void progressBarShowsOnlyDuringADownload();
     void progressMovesAtMostTenTimesASecond();
     void exitEndsTheProgram_data();
@@ -329,6 +331,48 @@ void TestForm1::commandsAreDisabledDuringADownload()
     QVERIFY(!label4.contains(QString()));
     QCOMPARE(w.form.ui.Label4->text(), QStringLiteral("4"));
     QVERIFY(w.form.ui.Command1->isEnabled() && w.form.ui.OPEN->isEnabled() && w.form.ui.CONFIG->isEnabled());
+}
+
+void TestForm1::keysNeverEndTheProgram_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+}
+
+// The key goes where the keyboard focus is, as a real key press would.
+void TestForm1::keysNeverEndTheProgram()
+{
+    QFETCH(int, key);
+    QTemporaryDir dir;
+    Window w;
+    w.open(writeFile(dir, "p.OBJ", numbers(3, 1)));
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    const auto press = [&](int k) { QTest::keyClick(w.form.windowHandle(), Qt::Key(k)); };
+    bool pressedDuring = false;
+    w.onEvents = [&] {
+        if (std::exchange(pressedDuring, true))
+            return;
+        for (int k : {key, int(Qt::Key_Tab), key, int(Qt::Key_Escape), key})
+            press(k);
+    };
+    press(key);   // 下载 has the focus at start
+    QVERIFY(pressedDuring);
+    QCOMPARE(w.line.opens, 1);
+    QCOMPARE(w.form.ui.Label4->text(), QStringLiteral("4"));
+    QCOMPARE(QApplication::focusWidget(), w.form.ui.Command1);
+
+    press(key);   // and again after a download, which sends the same program again
+    QCOMPARE(w.line.opens, 2);
+    QCOMPARE(w.line.frames().size(), 8);
+    w.line.openable = false;
+    press(key);   // and after one that could not open the port
+    QCOMPARE(w.messages, QStringList{QStringLiteral("串口不能打开! ")});
+    QCOMPARE(QApplication::focusWidget(), w.form.ui.Command1);
+    QCOMPARE(w.endProgramCalls, 0);
+    QVERIFY(w.form.isVisible());
 }
 
 void TestForm1::progressBarShowsOnlyDuringADownload()

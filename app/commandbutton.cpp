@@ -1,0 +1,16 @@
+#include "app/commandbutton.h"
+
+#include <QKeyEvent>
+
+void CommandButton::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || event->modifiers() & ~Qt::KeypadModifier) {
+        QPushButton::keyPressEvent(event);
+        return;
+    }
+    // A held key repeats its press; one press is one command.
+    if (!event->isAutoRepeat())
+        click();
+    event->accept();
+}
