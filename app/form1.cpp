@@ -146,7 +146,8 @@ void Form1::EXIT_Click()
     if (form2_)
         form2_->hide();
     download_.abort();
-    Closeport();
+    if (!download_.running())
+        Closeport();   // else the download closes it as it ends, once its last bytes have left
     services_.endProgram();
 }
 

@@ -22,6 +22,8 @@ DownloadOutcome DownloadProcedure::run(const ProgramImage &image)
     running_ = true;
     aborted_ = false;
     const DownloadOutcome outcome = transfer(image);
+    if (line_.PortOpen())
+        awaitTransmitterEmpty();
     hooks_.Closeport();   // on every way out, the no-data one included
     running_ = false;
     return outcome;
@@ -133,14 +135,18 @@ DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
     return Step::TimedOut;
 }
 
-// No answer comes to the end marker; its bytes are given a bounded time to
-// leave the port before it closes.
-void DownloadProcedure::sendEndMarker()
+// No answer comes to the end marker, and nothing waits for it here: the
+// port waits for it to leave before it closes.
+void DownloadProcedure::sendEndMarker() { line_.Output(WireProtocol::endMarker()); }
+
+// The last bytes written (the end marker, or the preamble of a last handshake
+// attempt) must leave the line before the port closes: closing gives the port
+// back the settings it had before it opened, which could change the speed
+// under bytes still in a UART's FIFO or an adapter's buffer. Bounded, so a
+// stuck line cannot hold the window.
+void DownloadProcedure::awaitTransmitterEmpty()
 {
-    line_.Output(WireProtocol::endMarker());
     const double start = clock_.now();
-    int pending = 0;
-    while ((pending = line_.OutBufferCount()) > 0 && !line_.lineFailed()
-           && clock_.now() - start < kEndMarkerDrain)
-        clock_.sleepFor(std::clamp(pending * kSecondsPerByte, 0.0005, 0.005));
+    while (!line_.lineFailed() && !line_.transmitterEmpty() && clock_.now() - start < kFinalDrain)
+        clock_.sleepFor(kSecondsPerByte);
 }

@@ -35,7 +35,7 @@ public:
     static constexpr int kAttempts = 10;
     static constexpr double kAckWait = 0.5;
     static constexpr double kStuckLine = 2.0;        // a frame still unsent then: the line is stuck
-    static constexpr double kEndMarkerDrain = 1.0;   // lets the end marker leave before the port closes
+    static constexpr double kFinalDrain = 1.0;   // lets the last bytes leave before the port closes
     static constexpr double kSecondsPerByte = 10.0 / 9600.0;
     // Waits block in the system in slices of this length, so that the clock,
     // not the port's own timer, decides when a wait is over.
@@ -71,6 +71,7 @@ private:
     Step awaitOutputDrained();
     Step awaitAcknowledgement();
     void sendEndMarker();
+    void awaitTransmitterEmpty();
     DownloadOutcome outcomeOf(Step step) const;
 
     SerialLine &line_;

@@ -78,18 +78,43 @@ qint64 writeNow(NativeHandle, const char *, qint64) { return 0; }
 #endif
 
 #if defined(Q_OS_LINUX)
-void requestLowLatency(NativeHandle handle)
+
+std::optional<bool> lowLatency(NativeHandle handle)
 {
     serial_struct serial = {};
     if (::ioctl(handle, TIOCGSERIAL, &serial) != 0)
-        return;   // not a UART driver (a pseudo-terminal, say): nothing to ask
-    if (serial.flags & ASYNC_LOW_LATENCY)
-        return;
-    serial.flags |= ASYNC_LOW_LATENCY;
-    ::ioctl(handle, TIOCSSERIAL, &serial);   // drivers that refuse keep their own pace
+        return std::nullopt;   // not a UART driver: no such mode
+    return (serial.flags & ASYNC_LOW_LATENCY) != 0;
 }
+
+bool setLowLatency(NativeHandle handle, bool on)
+{
+    serial_struct serial = {};
+    if (::ioctl(handle, TIOCGSERIAL, &serial) != 0)
+        return false;
+    serial.flags = on ? (serial.flags | ASYNC_LOW_LATENCY) : (serial.flags & ~ASYNC_LOW_LATENCY);
+    return ::ioctl(handle, TIOCSSERIAL, &serial) == 0;
+}
+
+// UART drivers (8250, ftdi_sio) report their transmitter-empty bit. Others
+// are asked to wait until sent; they bound that wait themselves, and with the
+// queue already empty it covers only what their hardware still holds.
+bool transmitterEmpty(NativeHandle handle)
+{
+    unsigned int lineStatus = 0;
+    if (::ioctl(handle, TIOCSERGETLSR, &lineStatus) == 0)
+        return (lineStatus & TIOCSER_TEMT) != 0;
+    ::tcdrain(handle);
+    return true;
+}
+
 #else
-void requestLowLatency(NativeHandle) {}
+
+std::optional<bool> lowLatency(NativeHandle) { return std::nullopt; }
+bool setLowLatency(NativeHandle, bool) { return false; }
+// An empty driver queue is all the system tells.
+bool transmitterEmpty(NativeHandle) { return true; }
+
 #endif
 
 } // namespace NativePort

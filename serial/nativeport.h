@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 
+#include <optional>
 #include <utility>
 
 // What QSerialPort does not offer: the driver's own queues, exclusive use and
@@ -16,8 +17,16 @@ int outputQueue(NativeHandle handle);
 int inputQueue(NativeHandle handle);
 // Takes an advisory exclusive lock; false when another program holds the port.
 bool lockExclusive(NativeHandle handle);
-// Asks the driver to hand received bytes over at once instead of batching them.
-void requestLowLatency(NativeHandle handle);
+// Whether the driver hands received bytes over at once instead of batching
+// them; nothing where the driver has no such mode (a pseudo-terminal, say).
+std::optional<bool> lowLatency(NativeHandle handle);
+// Switches that mode; false when the driver refuses.
+bool setLowLatency(NativeHandle handle, bool on);
+// Whether the last byte written has left the line: the UART's FIFO or the
+// adapter's own buffer included where the driver can tell. Call it once the
+// driver's queue is empty; it may wait as long as the driver allows itself
+// for its hardware to finish.
+bool transmitterEmpty(NativeHandle handle);
 // Hands bytes to the driver without blocking; how many it took (0 when it
 // takes none now, or where the system has no such write). A failure is left
 // for QSerialPort to meet and report on its own write.

@@ -1,5 +1,7 @@
 #include "serial/portmapping.h"
 
+#include <QSerialPortInfo>
+
 #include <algorithm>
 
 namespace {
@@ -37,25 +39,22 @@ bool naturalPortOrder(const QString &a, const QString &b)
     return (a.size() - i) < (b.size() - j);
 }
 
-QList<QSerialPortInfo> orderedSystemPorts()
+QString portAmong(QStringList locations, int portNo)
 {
-    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo &a, const QSerialPortInfo &b) {
-        return naturalPortOrder(a.systemLocation(), b.systemLocation());
-    });
-    return ports;
+    if (portNo < 1 || portNo > locations.size())
+        return {};
+    std::sort(locations.begin(), locations.end(), naturalPortOrder);
+    return locations.at(portNo - 1);
 }
 
 QString systemPortFor(int portNo)
 {
-    if (portNo < 1)
-        return {};
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNo);
+    return portNo < 1 ? QString() : QStringLiteral("COM%1").arg(portNo);
 #else
-    const QList<QSerialPortInfo> ports = orderedSystemPorts();
-    if (portNo > ports.size())
-        return {};
-    return ports.at(portNo - 1).systemLocation();
+    QStringList locations;
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
+        locations << port.systemLocation();
+    return portAmong(locations, portNo);
 #endif
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QSerialPortInfo>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -13,9 +13,10 @@ using PortMapping = std::function<QString(int portNo)>;
 // comes before ttyS10.
 bool naturalPortOrder(const QString &a, const QString &b);
 
-// Every serial port the system reports, in natural order of system location
-// (ttyS2 before ttyS10), read afresh on each call.
-QList<QSerialPortInfo> orderedSystemPorts();
+// Port n among the given system locations taken in natural order: the n-th,
+// or an empty text when there are fewer than n (or n is below 1).
+QString portAmong(QStringList locations, int portNo);
 
-// Port n is COMn on Windows and the n-th system port elsewhere.
+// Port n is COMn on Windows and the n-th system port elsewhere, among the
+// ports the system reports at the time of the call.
 QString systemPortFor(int portNo);

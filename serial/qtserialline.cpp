@@ -20,8 +20,10 @@ bool QtSerialLine::PortOpen() const { return port_.isOpen(); }
 bool QtSerialLine::setPortOpen(bool open)
 {
     if (!open) {
-        if (port_.isOpen())
+        if (port_.isOpen()) {
+            lowLatency_.giveBack(lowLatencyDriver());
             port_.close();
+        }
         return true;
     }
     if (port_.isOpen())
@@ -47,7 +49,7 @@ bool QtSerialLine::open()
         port_.close();
         return false;
     }
-    NativePort::requestLowLatency(port_.handle());
+    lowLatency_.take(lowLatencyDriver());
     // A port starts empty: bytes that reached the driver before this open
     // (a late answer to an earlier download) are not this download's.
     port_.clear(QSerialPort::AllDirections);
@@ -82,6 +84,13 @@ int QtSerialLine::OutBufferCount()
         return 0;
     port_.flush();
     return int(port_.bytesToWrite()) + NativePort::outputQueue(port_.handle());
+}
+
+bool QtSerialLine::transmitterEmpty()
+{
+    if (!port_.isOpen())
+        return true;
+    return OutBufferCount() == 0 && NativePort::transmitterEmpty(port_.handle());
 }
 
 void QtSerialLine::setOutBufferCount(int count)
@@ -137,6 +146,13 @@ void QtSerialLine::onReadyRead()
         commEvent_ = comEvReceive;
         emit OnComm();
     }, Qt::QueuedConnection);
+}
+
+LowLatency::Driver QtSerialLine::lowLatencyDriver()
+{
+    const auto handle = port_.handle();
+    return {[handle] { return NativePort::lowLatency(handle); },
+            [handle](bool on) { return NativePort::setLowLatency(handle, on); }};
 }
 
 void QtSerialLine::onError(QSerialPort::SerialPortError error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/lowlatency.h"
 #include "serial/portmapping.h"
 #include "serial/serialline.h"
 
@@ -22,6 +23,7 @@ public:
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return commEvent_; }
+    bool transmitterEmpty() override;
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 
@@ -30,9 +32,11 @@ private:
     void pullDriverInput();
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
+    LowLatency::Driver lowLatencyDriver();
 
     PortMapping mapping_;
     QSerialPort port_;
+    LowLatency lowLatency_;
     int commEvent_ = 0;
     bool eventPending_ = false;
     bool failed_ = false;

@@ -46,7 +46,11 @@ public:
     // The cause of the last OnComm event.
     virtual int CommEvent() const = 0;
 
-    // Beyond the control itself: waits in the operating system until input
+    // Beyond the control itself: whether every byte written has left the
+    // line. OutBufferCount counts only the driver's queue; this also covers
+    // a UART's FIFO or a USB adapter's own buffer where the driver can tell.
+    virtual bool transmitterEmpty() { return OutBufferCount() == 0; }
+    // Waits in the operating system until input
     // arrives or `milliseconds` pass, so that polling loops do not spin.
     virtual void waitForInput(int milliseconds) = 0;
     // Whether the line failed since it opened (the device was unplugged).

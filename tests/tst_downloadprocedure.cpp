@@ -57,11 +57,13 @@ private slots:
     void outcomes();
     void workedExampleBytes();
     void silentDeviceRetriesAndWaits();
-    void lateAnswerResendsTheFrame();
-    void answerJustInTimeIsTaken();
+    void answerDelay_data();
+    void answerDelay();
     void acknowledgementDuringDrainIsKept();
     void fullImageSendsZeroLastFrame();
+    void lineFailureEndsAtOnce_data();
     void lineFailureEndsAtOnce();
+    void stuckLineHoldsTheCloseOneSecond();
     void unopenablePortEndsBeforeWriting();
     void exitDuringDownloadStopsWriting();
     void frameBytes_data();
@@ -98,6 +100,7 @@ void TestDownloadProcedure::outcomes()
     QFETCH(AnswerPolicy, device);
     QFETCH(int, wordCount);
     Rig rig(device);
+    rig.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;   // bytes take time to leave
     const DownloadOutcome outcome = rig.download(wordCount);
 
     QTEST(outcome.end, "end");
@@ -106,6 +109,7 @@ void TestDownloadProcedure::outcomes()
     QTEST(rig.line.count(HostMessage::WordFrame), "frames");
     QCOMPARE(rig.closeportCalls, 1);
     QVERIFY(!rig.line.PortOpen());
+    QCOMPARE(rig.line.closesWhileSending, 0);   // the last bytes left before the port closed
     QVERIFY(rig.messages.isEmpty());
     const bool finished = outcome.end == DownloadOutcome::End::Finished;
     QCOMPARE(rig.line.count(HostMessage::EndMarker), finished ? 1 : 0);
@@ -141,21 +145,24 @@ void TestDownloadProcedure::silentDeviceRetriesAndWaits()
     QCOMPARE(qRound((rig.clock.now() - start) * 10), 50);          // ten half-second waits
 }
 
-void TestDownloadProcedure::lateAnswerResendsTheFrame()
+void TestDownloadProcedure::answerDelay_data()
 {
-    Rig rig(Devices::answersFrameAfter(1, 0.6));
-    const DownloadOutcome outcome = rig.download(3);
-    QCOMPARE(outcome.label4Text(), QStringLiteral("4"));
-    const QList<QByteArray> frames = rig.line.frames();
-    QCOMPARE(frames.size(), 5);                 // frame 1 went out twice
-    QCOMPARE(frames.at(1), frames.at(2));
+    QTest::addColumn<double>("delay");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("0.49 s: in time") << 0.49 << 4;
+    QTest::newRow("exactly 0.5 s: too late, sent again") << 0.5 << 5;
+    QTest::newRow("0.6 s: too late, sent again") << 0.6 << 5;
 }
 
-void TestDownloadProcedure::answerJustInTimeIsTaken()
+void TestDownloadProcedure::answerDelay()
 {
-    Rig rig(Devices::answersFrameAfter(1, 0.49));
+    QFETCH(double, delay);
+    Rig rig(Devices::answersFrameAfter(1, delay));
     QCOMPARE(rig.download(3).label4Text(), QStringLiteral("4"));
-    QCOMPARE(rig.line.frames().size(), 4);
+    const QList<QByteArray> frames = rig.line.frames();
+    QTEST(int(frames.size()), "frames");
+    if (frames.size() == 5)
+        QCOMPARE(frames.at(1), frames.at(2));   // the resend is the same frame
 }
 
 void TestDownloadProcedure::acknowledgementDuringDrainIsKept()
@@ -184,10 +191,18 @@ void TestDownloadProcedure::fullImageSendsZeroLastFrame()
     QCOMPARE(frames.last(), QByteArray("\x02\x00\x00\x00", 4));
 }
 
+void TestDownloadProcedure::lineFailureEndsAtOnce_data()
+{
+    QTest::addColumn<bool>("whileAwaitingAnswer");
+    QTest::newRow("as the frame is written") << false;
+    QTest::newRow("after it left, while its answer is awaited") << true;
+}
+
 void TestDownloadProcedure::lineFailureEndsAtOnce()
 {
-    Rig rig(Devices::answersEverything());
-    rig.line.failAtFrame = 3;
+    QFETCH(bool, whileAwaitingAnswer);
+    Rig rig(whileAwaitingAnswer ? Devices::stopsAtFrame(3) : Devices::answersEverything());
+    (whileAwaitingAnswer ? rig.line.failWhileAwaitingFrame : rig.line.failAtFrame) = 3;
     const double start = rig.clock.now();
     const DownloadOutcome outcome = rig.download(10);
     QCOMPARE(outcome.end, DownloadOutcome::End::LineFailed);
@@ -195,6 +210,16 @@ void TestDownloadProcedure::lineFailureEndsAtOnce()
     QCOMPARE(rig.line.frames().size(), 4);      // frame 3 went out once and was not retried
     QVERIFY(rig.clock.now() - start < 0.5);     // no waiting out retries on a dead line
     QVERIFY(!rig.line.PortOpen());
+}
+
+void TestDownloadProcedure::stuckLineHoldsTheCloseOneSecond()
+{
+    Rig rig(Devices::answersEverything());
+    rig.line.secondsPerByte = 10;   // the end marker would need 40 s
+    const double start = rig.clock.now();
+    QCOMPARE(rig.download(2).label4Text(), QStringLiteral("3"));
+    QCOMPARE(qRound((rig.clock.now() - start) * 10), 10);
+    QCOMPARE(rig.line.closesWhileSending, 1);
 }
 
 void TestDownloadProcedure::unopenablePortEndsBeforeWriting()

@@ -9,7 +9,7 @@ namespace {
 using End = DownloadOutcome::End;
 
 constexpr int kPreambleLength = 100;
-constexpr double kEndMarkerDrain = DownloadProcedure::kEndMarkerDrain;
+constexpr double kFinalDrain = DownloadProcedure::kFinalDrain;
 constexpr double kLookRounding = 0.001;   // the host waits for input in whole milliseconds
 const QByteArray kPreamble(kPreambleLength, char(0xAA));
 const QByteArray kHandshake("\x02KD7");
@@ -34,7 +34,7 @@ double DownloadOracle::longestDownload(int wordCount)
 {
     const double handshake = kAckWait + kLookRounding;
     const double frame = kStuckLine + kPollSlack + kAckWait + kLookRounding;
-    return kAttempts * handshake + (wordCount + 1) * kAttempts * frame + kEndMarkerDrain + kPollSlack;
+    return kAttempts * handshake + (wordCount + 1) * kAttempts * frame + kFinalDrain + kPollSlack;
 }
 
 QByteArray DownloadOracle::frameBytes(quint16 word)

@@ -80,6 +80,8 @@ bool ScriptedLine::setPortOpen(bool open)
         failed_ = false;
     } else if (open_) {
         ++closes;
+        if (!transmitterEmpty())
+            ++closesWhileSending;
     }
     open_ = open;
     return true;
@@ -91,6 +93,7 @@ void ScriptedLine::Output(const QByteArray &bytes)
         return;
     writes << bytes;
     pendingOutputLooks_ = drainLooks;
+    sendingUntil_ = std::max(sendingUntil_, clock_.now()) + bytes.size() * secondsPerByte;
     const HostMessage kind = classify(bytes);
     int frameNumber = -1;
     if (kind == HostMessage::WordFrame) {
@@ -120,6 +123,8 @@ QByteArray ScriptedLine::Input()
 
 void ScriptedLine::waitForInput(int milliseconds)
 {
+    if (open_ && framesReceived_ > 0 && framesReceived_ - 1 == failWhileAwaitingFrame)
+        failed_ = true;
     const double deadline = clock_.now() + milliseconds / 1000.0;
     if (!scheduled_.empty() && scheduled_.front().at <= deadline)
         clock_.advanceTo(scheduled_.front().at);

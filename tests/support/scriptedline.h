@@ -37,7 +37,10 @@ public:
     // Test controls.
     bool openable = true;
     int failAtFrame = -1;        // the line fails when this frame is written
+    int failWhileAwaitingFrame = -1;   // ... or while this frame's answer is awaited
     int drainLooks = 0;          // looks at OutBufferCount before the output has left
+    double secondsPerByte = 0;   // how long each byte takes to leave the line
+    int closesWhileSending = 0;  // closes that cut bytes still on their way
     QList<QByteArray> writes;    // one entry per Output call
     int opens = 0;
     int closes = 0;
@@ -58,6 +61,7 @@ public:
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return comEvReceive; }
+    bool transmitterEmpty() override { return clock_.now() >= sendingUntil_; }
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 
@@ -73,6 +77,7 @@ private:
     std::deque<Pending> scheduled_;
     QByteArray input_;
     int pendingOutputLooks_ = 0;
+    double sendingUntil_ = 0;
     int framesReceived_ = 0;
     bool open_ = false;
     bool failed_ = false;
