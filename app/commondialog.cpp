@@ -1,9 +1,28 @@
 #include "app/commondialog.h"
 
 #include <QFileDialog>
+#include <QSettings>
+
+namespace {
+
+// The tool keeps no settings between runs, but Qt's file dialog stores its
+// history, view mode and sidebar in the user's settings whenever it closes.
+// The user's settings are sent where no file can be made (below a device
+// file), so the dialog reads none and nothing is written.
+void keepNoSettings()
+{
+#ifndef Q_OS_WIN
+    const QString nowhere = QStringLiteral("/dev/null");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
+#endif
+}
+
+} // namespace
 
 void QtCommonDialog::ShowOpen()
 {
+    keepNoSettings();
     QFileDialog dialog(owner_);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
