@@ -103,7 +103,8 @@ public:
                 return false;
             if (n < 0) {
                 pollfd watch{fd_, POLLOUT, 0};
-                ::poll(&watch, 1, kAnswerTimeoutMs);
+                if (::poll(&watch, 1, kAnswerTimeoutMs) <= 0)
+                    return false;   // the other end takes nothing: give up
                 continue;
             }
             done += n;
