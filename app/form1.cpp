@@ -4,8 +4,8 @@
 #include "app/printsurface.h"
 #include "image/objectfilereader.h"
 #include "serial/module1.h"
-#include "serial/qtserialline.h"
 #include "serial/receivehandler.h"
+#include "serial/systemline.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -51,7 +51,7 @@ Form1::Services Form1::withDefaults(Services s)
     if (!s.portMapping)
         s.portMapping = systemPortFor;
     if (!s.line) {
-        ownLine_ = std::make_unique<QtSerialLine>(s.portMapping);
+        ownLine_ = makeSystemSerialLine(s.portMapping);
         s.line = ownLine_.get();
     }
     if (!s.clock) {

@@ -4,23 +4,26 @@
 
 namespace {
 
-std::optional<QSerialPort::Parity> parityFrom(const QString &letter)
+using Parity = LineSettings::Parity;
+using StopBits = LineSettings::StopBits;
+
+std::optional<Parity> parityFrom(const QString &letter)
 {
     const QString p = letter.trimmed().toLower();
-    if (p == QLatin1String("n")) return QSerialPort::NoParity;
-    if (p == QLatin1String("e")) return QSerialPort::EvenParity;
-    if (p == QLatin1String("o")) return QSerialPort::OddParity;
-    if (p == QLatin1String("m")) return QSerialPort::MarkParity;
-    if (p == QLatin1String("s")) return QSerialPort::SpaceParity;
+    if (p == QLatin1String("n")) return Parity::None;
+    if (p == QLatin1String("e")) return Parity::Even;
+    if (p == QLatin1String("o")) return Parity::Odd;
+    if (p == QLatin1String("m")) return Parity::Mark;
+    if (p == QLatin1String("s")) return Parity::Space;
     return std::nullopt;
 }
 
-std::optional<QSerialPort::StopBits> stopBitsFrom(const QString &text)
+std::optional<StopBits> stopBitsFrom(const QString &text)
 {
     const QString s = text.trimmed();
-    if (s == QLatin1String("1")) return QSerialPort::OneStop;
-    if (s == QLatin1String("1.5")) return QSerialPort::OneAndHalfStop;
-    if (s == QLatin1String("2")) return QSerialPort::TwoStop;
+    if (s == QLatin1String("1")) return StopBits::One;
+    if (s == QLatin1String("1.5")) return StopBits::OneAndHalf;
+    if (s == QLatin1String("2")) return StopBits::Two;
     return std::nullopt;
 }
 
@@ -42,7 +45,7 @@ std::optional<LineSettings> LineSettings::parse(const QString &text)
     LineSettings s;
     s.baudRate = baud;
     s.parity = *parity;
-    s.dataBits = static_cast<QSerialPort::DataBits>(data);
+    s.dataBits = data;
     s.stopBits = *stop;
     return s;
 }

@@ -1,6 +1,8 @@
 #include "serial/portmapping.h"
 
+#ifndef Q_OS_WIN
 #include <QSerialPortInfo>
+#endif
 
 #include <algorithm>
 

@@ -6,6 +6,32 @@
 
 #include <QMetaObject>
 
+namespace {
+
+QSerialPort::Parity qtParity(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Even: return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd: return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark: return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space: return QSerialPort::SpaceParity;
+    case LineSettings::Parity::None: break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits qtStopBits(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two: return QSerialPort::TwoStop;
+    case LineSettings::StopBits::One: break;
+    }
+    return QSerialPort::OneStop;
+}
+
+} // namespace
+
 QtSerialLine::QtSerialLine(PortMapping mapping, QObject *parent)
     : SerialLine(parent), mapping_(std::move(mapping))
 {
@@ -42,8 +68,9 @@ bool QtSerialLine::open()
     if (!port_.open(QIODevice::ReadWrite))
         return false;
     const bool configured = port_.setBaudRate(settings->baudRate)
-        && port_.setParity(settings->parity) && port_.setDataBits(settings->dataBits)
-        && port_.setStopBits(settings->stopBits)
+        && port_.setParity(qtParity(settings->parity))
+        && port_.setDataBits(static_cast<QSerialPort::DataBits>(settings->dataBits))
+        && port_.setStopBits(qtStopBits(settings->stopBits))
         && port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured || !NativePort::lockExclusive(port_.handle())) {
         port_.close();

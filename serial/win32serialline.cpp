@@ -1,0 +1,244 @@
+#include "serial/win32serialline.h"
+
+#include "serial/linesettings.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kReceiveLookMs = 5;       // how soon the receive event follows an arrival
+constexpr DWORD kWriteTimeoutMs = 2000; // a write the line does not take by then: the line is stuck
+
+HANDLE asHandle(void *handle) { return static_cast<HANDLE>(handle); }
+
+BYTE parityCode(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Even: return EVENPARITY;
+    case LineSettings::Parity::Odd: return ODDPARITY;
+    case LineSettings::Parity::Mark: return MARKPARITY;
+    case LineSettings::Parity::Space: return SPACEPARITY;
+    case LineSettings::Parity::None: break;
+    }
+    return NOPARITY;
+}
+
+BYTE stopBitsCode(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::OneAndHalf: return ONE5STOPBITS;
+    case LineSettings::StopBits::Two: return TWOSTOPBITS;
+    case LineSettings::StopBits::One: break;
+    }
+    return ONESTOPBIT;
+}
+
+// Speed, parity, data and stop bits, and no handshaking of any kind.
+bool applySettings(HANDLE handle, const LineSettings &settings)
+{
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(handle, &dcb))
+        return false;
+    dcb.BaudRate = DWORD(settings.baudRate);
+    dcb.ByteSize = BYTE(settings.dataBits);
+    dcb.Parity = parityCode(settings.parity);
+    dcb.fParity = settings.parity != LineSettings::Parity::None;
+    dcb.StopBits = stopBitsCode(settings.stopBits);
+    dcb.fBinary = TRUE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    return ::SetCommState(handle, &dcb);
+}
+
+} // namespace
+
+Win32SerialLine::Win32SerialLine(PortMapping mapping, QObject *parent)
+    : SerialLine(parent), mapping_(std::move(mapping))
+{
+    receivePoll_.setInterval(kReceiveLookMs);
+    receivePoll_.callOnTimeout(this, &Win32SerialLine::lookForInput);
+}
+
+Win32SerialLine::~Win32SerialLine() { close(); }
+
+bool Win32SerialLine::setPortOpen(bool open)
+{
+    if (!open) {
+        close();
+        return true;
+    }
+    return PortOpen() || this->open();
+}
+
+bool Win32SerialLine::open()
+{
+    const auto settings = LineSettings::parse(Settings());
+    const QString name = mapping_ ? mapping_(CommPort()) : QString();
+    if (!settings || name.isEmpty())
+        return false;
+    // No sharing: a port another program holds cannot be opened.
+    const std::wstring path = (QStringLiteral("\\\\.\\") + name).toStdWString();
+    HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    handle_ = handle;
+    readWait_ = -1;
+    if (!applySettings(handle, *settings) || !setReadWait(0)) {
+        close();
+        return false;
+    }
+    // A port starts empty: bytes that came before this open are not this download's.
+    ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+    lookahead_.clear();
+    announced_ = 0;
+    failed_ = false;
+    ::timeBeginPeriod(1);   // waits of a millisecond really take about one
+    receivePoll_.start();
+    return true;
+}
+
+void Win32SerialLine::close()
+{
+    if (!handle_)
+        return;
+    receivePoll_.stop();
+    ::CloseHandle(asHandle(handle_));
+    ::timeEndPeriod(1);
+    handle_ = nullptr;
+    lookahead_.clear();
+}
+
+// Reads return what has arrived at once; with nothing there they wait up to
+// `milliseconds` for the first byte (0: not at all).
+bool Win32SerialLine::setReadWait(int milliseconds)
+{
+    if (milliseconds == readWait_)
+        return true;
+    COMMTIMEOUTS timeouts = {};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = milliseconds > 0 ? MAXDWORD : 0;
+    timeouts.ReadTotalTimeoutConstant = DWORD(milliseconds);
+    timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
+    if (!::SetCommTimeouts(asHandle(handle_), &timeouts))
+        return false;
+    readWait_ = milliseconds;
+    return true;
+}
+
+int Win32SerialLine::queued(bool input)
+{
+    if (!handle_)
+        return 0;
+    COMSTAT status = {};
+    DWORD errors = 0;
+    if (!::ClearCommError(asHandle(handle_), &errors, &status)) {
+        failed();
+        return -1;
+    }
+    return int(input ? status.cbInQue : status.cbOutQue);
+}
+
+int Win32SerialLine::InBufferCount()
+{
+    const int driver = queued(true);
+    return int(lookahead_.size()) + std::max(driver, 0);
+}
+
+void Win32SerialLine::setInBufferCount(int count)
+{
+    if (count != 0 || !handle_)
+        return;
+    lookahead_.clear();
+    ::PurgeComm(asHandle(handle_), PURGE_RXCLEAR);
+}
+
+int Win32SerialLine::OutBufferCount() { return std::max(queued(false), 0); }
+
+void Win32SerialLine::setOutBufferCount(int count)
+{
+    if (count == 0 && handle_)
+        ::PurgeComm(asHandle(handle_), PURGE_TXCLEAR);
+}
+
+// The driver's queue is all Windows tells of what is still on its way.
+bool Win32SerialLine::transmitterEmpty() { return OutBufferCount() == 0; }
+
+void Win32SerialLine::Output(const QByteArray &bytes)
+{
+    if (!handle_ || failed_ || bytes.isEmpty())
+        return;
+    DWORD written = 0;
+    if (!::WriteFile(asHandle(handle_), bytes.constData(), DWORD(bytes.size()), &written, nullptr)
+        || written != DWORD(bytes.size()))
+        failed();   // refused, or not taken within the write time-out: the line is gone or stuck
+}
+
+QByteArray Win32SerialLine::Input()
+{
+    if (!handle_)
+        return {};
+    const int wanted = InputLen() > 0 ? InputLen() : InBufferCount();
+    QByteArray taken = lookahead_.left(wanted);
+    lookahead_.remove(0, taken.size());
+    const int more = std::min(wanted - int(taken.size()), std::max(queued(true), 0));
+    if (more > 0 && setReadWait(0)) {
+        QByteArray buffer(more, Qt::Uninitialized);
+        DWORD read = 0;
+        if (::ReadFile(asHandle(handle_), buffer.data(), DWORD(more), &read, nullptr))
+            taken += buffer.left(int(read));
+        else
+            failed();
+    }
+    announced_ = std::max(0, announced_ - int(taken.size()));
+    return taken;
+}
+
+// Waits in the driver for the first byte; the byte is kept for Input.
+void Win32SerialLine::waitForInput(int milliseconds)
+{
+    if (!handle_ || failed_ || milliseconds <= 0 || InBufferCount() > 0)
+        return;
+    if (!setReadWait(milliseconds))
+        return;
+    char byte = 0;
+    DWORD read = 0;
+    if (!::ReadFile(asHandle(handle_), &byte, 1, &read, nullptr))
+        failed();
+    else if (read == 1)
+        lookahead_.append(byte);
+}
+
+// The receive event, raised from the window thread's event processing when
+// bytes have arrived that it has not announced yet.
+void Win32SerialLine::lookForInput()
+{
+    if (!handle_ || RThreshold() <= 0)
+        return;
+    const int waiting = InBufferCount();
+    if (waiting < RThreshold() || waiting <= announced_) {
+        announced_ = std::min(announced_, waiting);
+        return;
+    }
+    announced_ = waiting;
+    commEvent_ = comEvReceive;
+    emit OnComm();
+}
+
+void Win32SerialLine::failed()
+{
+    failed_ = true;
+    receivePoll_.stop();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "serial/portmapping.h"
+#include "serial/serialline.h"
+
+#include <QByteArray>
+#include <QTimer>
+
+// The serial port control on a Windows COM port, through the Win32 serial
+// calls. Reads and writes are plain (not overlapped) calls with timeouts, so
+// nothing waits without a bound; the receive event comes from looking at the
+// input queue while the port is open.
+class Win32SerialLine : public SerialLine {
+    Q_OBJECT
+
+public:
+    explicit Win32SerialLine(PortMapping mapping = systemPortFor, QObject *parent = nullptr);
+    ~Win32SerialLine() override;
+
+    int InBufferCount() override;
+    void setInBufferCount(int count) override;
+    int OutBufferCount() override;
+    void setOutBufferCount(int count) override;
+    bool PortOpen() const override { return handle_ != nullptr; }
+    bool setPortOpen(bool open) override;
+    void Output(const QByteArray &bytes) override;
+    QByteArray Input() override;
+    int CommEvent() const override { return commEvent_; }
+    bool transmitterEmpty() override;
+    void waitForInput(int milliseconds) override;
+    bool lineFailed() const override { return failed_; }
+
+private:
+    bool open();
+    void close();
+    bool setReadWait(int milliseconds);
+    // Bytes in the driver's queues; -1 when the port no longer answers.
+    int queued(bool input);
+    void lookForInput();
+    void failed();
+
+    PortMapping mapping_;
+    void *handle_ = nullptr;
+    QByteArray lookahead_;    // a byte a bounded wait read ahead of Input
+    int readWait_ = -1;       // the read time-out now set, in milliseconds
+    int announced_ = 0;       // input already announced by the receive event
+    QTimer receivePoll_;
+    int commEvent_ = 0;
+    bool failed_ = false;
+};
