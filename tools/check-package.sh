@@ -18,15 +18,30 @@ done
 contents=$(dpkg-deb --contents "$deb")
 for path in ./usr/bin/kd7load ./usr/share/applications/org.kd7lab.kd7load.desktop \
             ./usr/share/icons/hicolor/48x48/apps/org.kd7lab.kd7load.png \
-            ./usr/share/icons/hicolor/scalable/apps/org.kd7lab.kd7load.svg; do
+            ./usr/share/icons/hicolor/scalable/apps/org.kd7lab.kd7load.svg \
+            ./usr/share/man/man1/kd7load.1.gz ./usr/share/metainfo/org.kd7lab.kd7load.metainfo.xml; do
   grep -q " $path\$" <<<"$contents" || { echo "package lacks $path"; exit 1; }
 done
+
+# Debian's own checks: any lintian error or warning fails. No tag is accepted
+# today; one accepted later goes in --suppress-tags here, with its reason.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb"
+else
+  echo "lintian check skipped: lintian is not installed (Debian package lintian)"
+fi
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb --extract "$deb" "$unpacked"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$unpacked/usr/share/applications/org.kd7lab.kd7load.desktop"
+fi
+# The metainfo as installed, and that its launchable names the desktop entry.
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate-tree --pedantic --no-net "$unpacked"
+else
+  echo "metainfo check skipped: appstreamcli is not installed (Debian package appstream)"
 fi
 file_type=$(head -c 8 "$unpacked/usr/share/icons/hicolor/48x48/apps/org.kd7lab.kd7load.png" | od -An -c | tr -d ' ')
 [[ $file_type == *PNG* ]] || { echo "icon is not a PNG"; exit 1; }

@@ -9,7 +9,7 @@ packages=(
   libgl-dev
   fonts-noto-cjk fonts-lxgw-wenkai
   xvfb xauth
-  dpkg-dev desktop-file-utils file
+  dpkg-dev desktop-file-utils file lintian appstream
 )
 # make fuzz: clang with libFuzzer and the sanitizer runtimes (make test's
 # sanitizer build uses g++, whose runtimes come with it).
