@@ -1,5 +1,5 @@
 # The front door: `make demo`, `make test`, `make run`, `make package`,
-# `make bench`, `make fuzz`. Each installs what it needs on a fresh Debian 12
+# `make bench`, `make fuzz`, `make windows`, `make test-windows`. Each installs what it needs on a fresh Debian 12
 # machine first.
 BUILD     ?= build
 JOBS      ?= 2
@@ -74,7 +74,7 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)
 
 # ---- Benchmark -------------------------------------------------------------------
 # `make bench` builds kd7bench in its own Release build ($(BENCH_BUILD), with
@@ -91,3 +91,20 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target kd7bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_BUILD)/bench/kd7bench --json $(BENCH_JSON) $(BENCH_ARGS)
 # ---- end of benchmark --------------------------------------------------------------
+
+# ---- Windows edition -------------------------------------------------------------
+# `make windows` cross-builds kd7load.exe with MinGW-w64 and Qt for Windows
+# (built from Debian's source once, then kept in ~/.cache/kd7load) and makes
+# the installer $(WINDOWS_BUILD)/kd7load-VERSION-setup.exe. `make test-windows`
+# runs it under Wine: the core test suites, the window on COM ports wired to
+# the simulated device, and the installer.
+WINDOWS_BUILD ?= build-windows
+
+.PHONY: windows test-windows
+
+windows: build
+	tools/windows/build.sh $(WINDOWS_BUILD) $(BUILD)
+
+test-windows: windows
+	tools/windows/test.sh $(WINDOWS_BUILD) $(BUILD)
+# ---- end of Windows edition -------------------------------------------------------

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# make windows: cross-builds kd7load.exe (and the test programs that run
+# under Wine) with Qt for Windows from the cache, gathers the program with
+# the libraries and plugins it loads, and makes the installer
+# OUT/kd7load-VERSION-setup.exe.
+# usage: build.sh OUT HOST_BUILD
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=$(realpath -m "${1:?usage: build.sh OUT HOST_BUILD}")
+host=$(realpath -m "${2:?usage: build.sh OUT HOST_BUILD}")
+jobs=${JOBS:-2}
+mingw=x86_64-w64-mingw32
+
+"$root/tools/install-deps.sh" --with-extras nsis binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
+qt=$("$root/tools/windows/build-qt.sh" | tail -n1)
+version=$(sed -n 's/^project(kd7load VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+
+# The icon, drawn on the host by the same code as the window's.
+mkdir -p "$out"
+cmake --build "$host" --target kd7iconexport >/dev/null
+"$host/tools/kd7iconexport" 32 "$out/kd7load.ico"
+
+cmake -S "$root" -B "$out/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-toolchain.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DKD7_WINDOWS_ICON="$out/kd7load.ico" >/dev/null
+cmake --build "$out/build" -j "$jobs" --target kd7load tst_objectfile tst_downloadprocedure tst_comport
+
+dll_dirs=("$qt/bin" "/usr/lib/gcc/$mingw/12-posix" "/usr/$mingw/lib")
+
+# Copies into DIR every DLL that the programs and libraries in DIR load,
+# found among Qt's and MinGW's; Windows' own are left to Windows.
+gather_dlls() {
+  local dir=$1 added=1
+  while [ "$added" -eq 1 ]; do
+    added=0
+    for dll in $(find "$dir" -iname '*.exe' -o -iname '*.dll' | xargs -r "$mingw-objdump" -p \
+                 | sed -n 's/^\s*DLL Name: //p' | sort -u); do
+      [ -e "$dir/$dll" ] && continue
+      for d in "${dll_dirs[@]}"; do
+        if [ -e "$d/$dll" ]; then cp "$d/$dll" "$dir/"; added=1; break; fi
+      done
+    done
+  done
+}
+
+stage="$out/stage"
+rm -rf "$stage"
+mkdir -p "$stage/platforms" "$stage/styles"
+cp "$out/build/kd7load.exe" "$out/kd7load.ico" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+gather_dlls "$stage"
+find "$stage" -iname '*.exe' -o -iname '*.dll' | xargs "$mingw-strip" --strip-unneeded
+
+# The test programs beside the same libraries, with the offscreen platform.
+tests="$out/tests"
+rm -rf "$tests"
+cp -r "$stage" "$tests"
+cp "$qt/plugins/platforms/qoffscreen.dll" "$tests/platforms/"
+for t in tst_objectfile tst_downloadprocedure tst_comport; do
+  cp "$out/build/$t.exe" "$tests/"
+done
+gather_dlls "$tests"
+
+setup="$out/kd7load-$version-setup.exe"
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$setup" "$root/packaging/windows/kd7load.nsi"
+echo "windows: $setup ($(du -h "$setup" | cut -f1)); installs $(du -sh "$stage" | cut -f1)"
