@@ -3,7 +3,7 @@
 # machine first.
 BUILD     ?= build
 JOBS      ?= 2
-CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD7_WARNINGS_AS_ERRORS=ON
 
 .PHONY: all deps build demo run test package clean bench
 
@@ -39,7 +39,8 @@ test: build
 # builds and installs a .deb). Leak detection stays on; a system library's
 # leak at exit would be suppressed in tests/lsan.supp.
 ASAN_BUILD ?= build-asan
-ASAN_CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKD7_SANITIZE=ON
+ASAN_CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DKD7_SANITIZE=ON \
+	-DKD7_WARNINGS_AS_ERRORS=ON
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -47,7 +48,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initial
 # and runs each for FUZZ_SECONDS; what they find new stays in $(FUZZ_BUILD)/corpus.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKD7_LIBFUZZER=ON
+FUZZ_CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD7_WARNINGS_AS_ERRORS=ON -DCMAKE_CXX_COMPILER=clang++ -DKD7_LIBFUZZER=ON
 
 .PHONY: sanitized-test fuzz fuzz-deps
 
@@ -74,7 +75,7 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WINDOWS_BUILD)
 
 # ---- Benchmark -------------------------------------------------------------------
 # `make bench` builds kd7bench in its own Release build ($(BENCH_BUILD), with

@@ -35,9 +35,17 @@ DownloadRunner::DownloadRunner(SimulatedDevice &device, const ProgramFile &progr
         image_.load(file.words);
 }
 
+DownloadRun DownloadRunner::startRun(const QString &host) const
+{
+    DownloadRun run;
+    run.host = host;
+    run.words = int(program_.words().size());
+    return run;
+}
+
 DownloadRun DownloadRunner::ours()
 {
-    DownloadRun run{QStringLiteral("kd7load"), int(program_.words().size())};
+    DownloadRun run = startRun(QStringLiteral("kd7load"));
     const Before before = snapshot();
     if (loadedWords_ != run.words) {
         run.problem = QStringLiteral("the window loaded %1 words").arg(loadedWords_);
@@ -56,7 +64,7 @@ DownloadRun DownloadRunner::ours()
 
 DownloadRun DownloadRunner::bare()
 {
-    DownloadRun run{QStringLiteral("kd7load, no window"), int(program_.words().size())};
+    DownloadRun run = startRun(QStringLiteral("kd7load, no window"));
     const Before before = snapshot();
     BareHost host(device_);
     form_.setShown(false);   // no window at all, not even one left from the other host
@@ -69,7 +77,7 @@ DownloadRun DownloadRunner::bare()
 
 DownloadRun DownloadRunner::reference()
 {
-    DownloadRun run{QStringLiteral("reference (termios+poll)"), int(program_.words().size())};
+    DownloadRun run = startRun(QStringLiteral("reference (termios+poll)"));
     const Before before = snapshot();
     ReferenceHost host(device_.devicePath());
     form_.setShown(false);

@@ -31,6 +31,7 @@ private:
 
     Before snapshot() const;
     QString checkDelivery(const DownloadRun &run, const Before &before) const;
+    DownloadRun startRun(const QString &host) const;
     DownloadRun finish(DownloadRun run, const Before &before) const;
     void addResponses(DownloadRun &run) const;
 

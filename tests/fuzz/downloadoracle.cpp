@@ -44,7 +44,7 @@ QByteArray DownloadOracle::frameBytes(quint16 word)
     return QByteArray(1, 0x02) + low + high + char(low ^ high);
 }
 
-void DownloadOracle::check(const DownloadRun &run)
+void DownloadOracle::check(const FuzzedDownload &run)
 {
     fuzzRequire(run.closeportCalls == 1, "the port is closed once on every way out");
     fuzzRequire(!run.line.PortOpen(), "the port is closed after the download");
@@ -70,13 +70,13 @@ void DownloadOracle::check(const DownloadRun &run)
     checkEnding(run, walk(run));
 }
 
-void DownloadOracle::checkNothingSent(const DownloadRun &run)
+void DownloadOracle::checkNothingSent(const FuzzedDownload &run)
 {
     fuzzRequire(run.line.sent.empty(), "nothing is sent");
     fuzzRequire(run.progress.empty(), "no progress is reported");
 }
 
-void DownloadOracle::checkEnding(const DownloadRun &run, const Ending &expected)
+void DownloadOracle::checkEnding(const FuzzedDownload &run, const Ending &expected)
 {
     fuzzRequire(run.outcome.end == expected.end, "the download ends the way its messages show");
     fuzzRequire(run.outcome.WordIndex == expected.acknowledged, "the count is the frames acknowledged");
@@ -89,7 +89,7 @@ void DownloadOracle::checkEnding(const DownloadRun &run, const Ending &expected)
         fuzzRequire(run.progress[i] == std::make_pair(int(i) + 1, frames), "progress counts up by one");
 }
 
-DownloadOracle::Ending DownloadOracle::walk(const DownloadRun &run)
+DownloadOracle::Ending DownloadOracle::walk(const FuzzedDownload &run)
 {
     Cursor cursor(run.line.sent);
     Ending ending{End::GaveUp, 0};
@@ -112,7 +112,7 @@ DownloadOracle::Ending DownloadOracle::walk(const DownloadRun &run)
 
 // One attempt of the handshake: a preamble and the handshake, or the closing
 // preamble after ten. False when the host must go on (or has ended).
-bool DownloadOracle::handshakeAnswered(const DownloadRun &run, Cursor &cursor, int attempt,
+bool DownloadOracle::handshakeAnswered(const FuzzedDownload &run, Cursor &cursor, int attempt,
                                        Ending &ending)
 {
     fuzzRequire(!cursor.atEnd() && cursor.take().bytes == kPreamble,
@@ -138,7 +138,7 @@ bool DownloadOracle::handshakeAnswered(const DownloadRun &run, Cursor &cursor, i
 }
 
 // One attempt of frame `frame`. False when the host must go on (or has ended).
-bool DownloadOracle::frameAnswered(const DownloadRun &run, Cursor &cursor, int frame, int attempt,
+bool DownloadOracle::frameAnswered(const FuzzedDownload &run, Cursor &cursor, int frame, int attempt,
                                    Ending &ending)
 {
     fuzzRequire(attempt <= kAttempts, "at most ten attempts per frame");
@@ -180,7 +180,7 @@ bool DownloadOracle::answeredInTime(const SentMessage &message, double waitStart
 
 // The host gave an attempt up: it must have waited out the half second, and
 // no lone acknowledgement may have arrived inside it.
-void DownloadOracle::checkTimedOut(const DownloadRun &run, Cursor &cursor, double waitStart)
+void DownloadOracle::checkTimedOut(const FuzzedDownload &run, Cursor &cursor, double waitStart)
 {
     fuzzRequire(!timelyAcknowledgementArrived(run, waitStart),
                 "an acknowledgement arriving inside the wait is taken");
@@ -192,7 +192,7 @@ void DownloadOracle::checkTimedOut(const DownloadRun &run, Cursor &cursor, doubl
 // Bytes arriving at one instant are read in one look; an instant strictly
 // inside the wait whose bytes end on 0x06 is an acknowledgement the host
 // must see.
-bool DownloadOracle::timelyAcknowledgementArrived(const DownloadRun &run, double waitStart)
+bool DownloadOracle::timelyAcknowledgementArrived(const FuzzedDownload &run, double waitStart)
 {
     std::map<double, QByteArray> instants;
     for (const Arrival &a : run.line.arrivals)

@@ -10,7 +10,7 @@
 #include <vector>
 
 // Everything one fuzzed download left behind.
-struct DownloadRun {
+struct FuzzedDownload {
     const DeviceScript &script;
     const FuzzedLine &line;
     DownloadOutcome outcome;
@@ -36,7 +36,7 @@ public:
 
     // The longest a download of `wordCount` words can take on the fake clock.
     static double longestDownload(int wordCount);
-    static void check(const DownloadRun &run);
+    static void check(const FuzzedDownload &run);
 
 private:
     struct Ending {
@@ -45,14 +45,14 @@ private:
     };
     class Cursor;
 
-    static void checkNothingSent(const DownloadRun &run);
-    static Ending walk(const DownloadRun &run);
-    static bool handshakeAnswered(const DownloadRun &run, Cursor &cursor, int attempt, Ending &ending);
-    static bool frameAnswered(const DownloadRun &run, Cursor &cursor, int frame, int attempt,
+    static void checkNothingSent(const FuzzedDownload &run);
+    static Ending walk(const FuzzedDownload &run);
+    static bool handshakeAnswered(const FuzzedDownload &run, Cursor &cursor, int attempt, Ending &ending);
+    static bool frameAnswered(const FuzzedDownload &run, Cursor &cursor, int frame, int attempt,
                               Ending &ending);
     static bool answeredInTime(const SentMessage &message, double waitStart);
-    static void checkTimedOut(const DownloadRun &run, Cursor &cursor, double waitStart);
-    static bool timelyAcknowledgementArrived(const DownloadRun &run, double waitStart);
-    static void checkEnding(const DownloadRun &run, const Ending &expected);
+    static void checkTimedOut(const FuzzedDownload &run, Cursor &cursor, double waitStart);
+    static bool timelyAcknowledgementArrived(const FuzzedDownload &run, double waitStart);
+    static void checkEnding(const FuzzedDownload &run, const Ending &expected);
     static QByteArray frameBytes(quint16 word);
 };

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzedLine line(clock, script,
                     startedAt + DownloadOracle::longestDownload(script.wordCount()) + kOverrun);
     ReceiveState rx;
-    DownloadRun run{script, line, {}, {}, {}, 0, 0, startedAt, 0};
+    FuzzedDownload run{script, line, {}, {}, {}, 0, 0, startedAt, 0};
     PortController ports(line, [&run](const QString &text) { run.messageBoxes << text; });
 
     // Wired as the main window wires it: the receive event may run whenever
