@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "download/wireprotocol.h"
 #include "serial/module1.h"
+#include "serial/portdescription.h"
 #include "tests/support/chosenfile.h"
 
 #include <QDir>
@@ -53,6 +54,7 @@ private slots:
     void downloadsThroughCom1();
     void silentDeviceOnCom2();
     void noPortAtCom9();
+    void portTooltipsNameComPorts();
 };
 
 // A program in a folder with a Chinese name, written with CRLF line ends.
@@ -107,6 +109,14 @@ void TestComPort::noPortAtCom9()
     w.form.image.load({1, 2, 3});
     QCOMPARE(w.download(9), QStringLiteral("0"));
     QCOMPARE(w.messages, QStringList{kPortRefused});
+}
+
+// Port n is COMn, shown by the name Windows gives it where it knows one.
+void TestComPort::portTooltipsNameComPorts()
+{
+    const QString tip = describePort(systemPortFor, 3);
+    qInfo("port 3: %s", qPrintable(tip));
+    QVERIFY2(tip.startsWith(QStringLiteral("串口 3: ")) && tip.contains(QStringLiteral("COM3")), qPrintable(tip));
 }
 
 QTEST_MAIN(TestComPort)
