@@ -29,9 +29,20 @@ run: build
 	  exit 1; fi
 	$(BUILD)/kd7load
 
-test: build
+test: format-check build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitized-test
+
+# Every C++ source in one formatting (.clang-format); `make format` applies it.
+.PHONY: format format-check
+format-check:
+	@tools/install-deps.sh --with-extras clang-format
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	@echo "format-check: every source is formatted"
+
+format:
+	@tools/install-deps.sh --with-extras clang-format
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 # ---- Sanitizers and fuzzing ------------------------------------------------------
 # `make test` then builds every program under AddressSanitizer and UBSan in

@@ -18,7 +18,7 @@ void keepNoSettings()
 #endif
 }
 
-} // namespace
+}   // namespace
 
 void QtCommonDialog::ShowOpen()
 {

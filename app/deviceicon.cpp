@@ -40,7 +40,7 @@ void drawDevice(QPainter &p)
     p.fillRect(QRect(7, 15, 3, 5), QColor(0, 0, 128));
 }
 
-} // namespace
+}   // namespace
 
 QImage DeviceIcon::picture(int size)
 {
@@ -65,7 +65,4 @@ QImage DeviceIcon::picture(int size)
     return indexed;
 }
 
-QIcon DeviceIcon::icon()
-{
-    return QIcon(QPixmap::fromImage(picture(32)));
-}
+QIcon DeviceIcon::icon() { return QIcon(QPixmap::fromImage(picture(32))); }

@@ -10,4 +10,4 @@ namespace DeviceIcon {
 QImage picture(int size = 32);
 QIcon icon();
 
-} // namespace DeviceIcon
+}   // namespace DeviceIcon

@@ -9,10 +9,13 @@ namespace {
 QStringList likeFaces(const QString &family)
 {
     if (family == Fonts::kXinWei)
-        return {QStringLiteral("STXinwei"), QStringLiteral("LXGW WenKai"),
-                QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Serif CJK SC")};
-    return {QStringLiteral("SimSun"), QStringLiteral("NSimSun"), QStringLiteral("Noto Serif CJK SC"),
-            QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Sans CJK SC"),
+        return {QStringLiteral("STXinwei"), QStringLiteral("LXGW WenKai"), QStringLiteral("AR PL UKai CN"),
+                QStringLiteral("Noto Serif CJK SC")};
+    return {QStringLiteral("SimSun"),
+            QStringLiteral("NSimSun"),
+            QStringLiteral("Noto Serif CJK SC"),
+            QStringLiteral("AR PL UMing CN"),
+            QStringLiteral("Noto Sans CJK SC"),
             QStringLiteral("WenQuanYi Zen Hei")};
 }
 
@@ -31,7 +34,7 @@ QStringList fallbackChain(const QString &family)
     return chain;
 }
 
-} // namespace
+}   // namespace
 
 QFont Fonts::chinese(const QString &family, double pointSize)
 {

@@ -13,4 +13,4 @@ inline const QString kXinWei = QStringLiteral("华文新魏");
 
 QFont chinese(const QString &family, double pointSize);
 
-} // namespace Fonts
+}   // namespace Fonts

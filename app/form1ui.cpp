@@ -18,7 +18,8 @@ namespace {
 
 constexpr double kWindowPoints = 14.25;
 
-QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry, const QColor &background)
+QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry,
+              const QColor &background)
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
@@ -45,7 +46,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, QRec
     return b;
 }
 
-} // namespace
+}   // namespace
 
 void Form1Ui::setupUi(QMainWindow *form)
 {
@@ -65,7 +66,8 @@ void Form1Ui::setupUi(QMainWindow *form)
     form->layout()->setSizeConstraint(QLayout::SetFixedSize);   // not resizable
 
     const QColor grey = FormColors::lightGrey();
-    Label5 = label(surface, "Label5", QStringLiteral("传感器模拟器程序下载"), Twips::rect(240, 360, 4455, 495), background);
+    Label5 = label(surface, "Label5", QStringLiteral("传感器模拟器程序下载"),
+                   Twips::rect(240, 360, 4455, 495), background);
     Label5->setFont(Fonts::chinese(Fonts::kXinWei, 21.75));
     Label1 = label(surface, "Label1", QStringLiteral("文件名:"), Twips::rect(1800, 1080, 1095, 375), grey);
     Label2 = label(surface, "Label2", QString(), Twips::rect(240, 1560, 4455, 375), grey);

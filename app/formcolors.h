@@ -11,4 +11,4 @@ inline QColor lightGrey() { return QColor(224, 224, 224); }
 // Where the platform has no such colour a fixed grey stands in.
 QColor activeBorder();
 
-} // namespace FormColors
+}   // namespace FormColors

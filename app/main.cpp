@@ -19,7 +19,7 @@ bool displayAvailable()
 #endif
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {

@@ -18,4 +18,4 @@ inline QRect rect(int left, int top, int width, int height)
 
 inline QSize size(int width, int height) { return QSize(toPixels(width), toPixels(height)); }
 
-} // namespace Twips
+}   // namespace Twips

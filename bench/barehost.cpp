@@ -6,15 +6,14 @@
 #include <QCoreApplication>
 
 BareHost::BareHost(SimulatedDevice &device)
-    : line_([&device](int n) {
-          return n == 1 ? QString::fromStdString(device.devicePath()) : QString();
-      }),
+    : line_([&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); }),
       ports_(line_, [this](const QString &text) { messages_ << text; }),
       procedure_(line_, rx_, clock_,
-                 {[this] { ports_.Openport(); }, [this] { ports_.Closeport(); },
-                  [] { QCoreApplication::processEvents(); }, {}})
-{
-}
+                 {[this] { ports_.Openport(); },
+                  [this] { ports_.Closeport(); },
+                  [] { QCoreApplication::processEvents(); },
+                  {}})
+{}
 
 DownloadOutcome BareHost::download(const ProgramImage &image)
 {

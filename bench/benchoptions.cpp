@@ -30,12 +30,13 @@ void useQuickSizes(BenchOptions &options)
     options.loaderRuns = BenchOptions::kQuickLoaderRuns;
 }
 
-} // namespace
+}   // namespace
 
 std::optional<BenchOptions> BenchOptions::parse(const QCoreApplication &app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Download benchmark: kd7load against the simulated KD7."));
+    parser.setApplicationDescription(
+        QStringLiteral("Download benchmark: kd7load against the simulated KD7."));
     parser.addHelpOption();
     parser.addOptions({
         {"quick", "A short smoke run with small programs."},
@@ -66,8 +67,8 @@ std::optional<BenchOptions> BenchOptions::parse(const QCoreApplication &app)
         ok = ok && kKnownCases.contains(name);
     if (!ok || options.unpacedWords > kLoaderWords || options.pacedWords > kLoaderWords
         || options.latencyWords > kLoaderWords) {
-        std::fprintf(stderr, "kd7bench: counts are whole numbers from 1 to %d; cases are %s\n",
-                     kLoaderWords, qPrintable(kKnownCases.join(QLatin1Char(','))));
+        std::fprintf(stderr, "kd7bench: counts are whole numbers from 1 to %d; cases are %s\n", kLoaderWords,
+                     qPrintable(kKnownCases.join(QLatin1Char(','))));
         return std::nullopt;
     }
     return options;

@@ -13,7 +13,8 @@ struct BenchOptions {
     static constexpr int kFullUnpacedWords = 32768;
     static constexpr int kFullUnpacedRounds = 3;
     static constexpr int kFullPacedWords = 4096;
-    static constexpr int kFullLatencyWords = 1024;   // each frame waits 16 ms more: 4096 would take 90 s a host
+    static constexpr int kFullLatencyWords
+        = 1024;   // each frame waits 16 ms more: 4096 would take 90 s a host
     static constexpr int kFullLoaderRuns = 20;
     static constexpr int kQuickUnpacedWords = 2048;
     static constexpr int kQuickPacedWords = 256;

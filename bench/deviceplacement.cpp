@@ -16,7 +16,7 @@ int highestCpu(const cpu_set_t &set)
     return -1;
 }
 
-} // namespace
+}   // namespace
 
 DevicePlacement::DevicePlacement()
 {

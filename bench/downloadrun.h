@@ -16,7 +16,7 @@ struct DownloadRun {
     // median stands when a busy machine stretches a few frames.
     double responseMedian = 0;
     double responseP90 = 0;
-    QString problem;    // empty when the device holds exactly the program
+    QString problem;   // empty when the device holds exactly the program
 
     int frames() const { return words + 1; }
     bool exact() const { return problem.isEmpty(); }

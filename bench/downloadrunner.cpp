@@ -24,10 +24,12 @@ double quantile(std::vector<double> values, double q)
     return *at;
 }
 
-} // namespace
+}   // namespace
 
 DownloadRunner::DownloadRunner(SimulatedDevice &device, const ProgramFile &program)
-    : device_(device), program_(program), form_(device)
+    : device_(device),
+      program_(program),
+      form_(device)
 {
     loadedWords_ = form_.load(program.path());
     const ParsedObjectFile file = ObjectFileReader::read(program.path());

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr double kPacedGoal = 1.01;          // within 1% of the line's own limit
-constexpr double kCpuGoal = 0.03;            // under 3% of one core
+constexpr double kPacedGoal = 1.01;   // within 1% of the line's own limit
+constexpr double kCpuGoal = 0.03;     // under 3% of one core
 constexpr double kMilli = 1e3;
 constexpr double kMicro = 1e6;
 constexpr double kBytesPerKiB = 1024.0;
@@ -25,12 +25,14 @@ constexpr double kBytesPerKiB = 1024.0;
 QString fixed(double value, int decimals) { return QString::number(value, 'f', decimals); }
 QString percent(double fraction) { return fixed(fraction * 100.0, 2) + QLatin1Char('%'); }
 QString verdict(bool met) { return met ? QStringLiteral("met") : QStringLiteral("NOT met"); }
-QString exactCell(const DownloadRun &run) { return run.exact() ? QStringLiteral("yes") : QStringLiteral("NO: ") + run.problem; }
+QString exactCell(const DownloadRun &run)
+{
+    return run.exact() ? QStringLiteral("yes") : QStringLiteral("NO: ") + run.problem;
+}
 
 double ratio(double ours, double reference) { return reference > 0 ? ours / reference : 0.0; }
 
-template <typename Field>
-double medianOf(const std::vector<DownloadRun> &runs, Field field)
+template <typename Field> double medianOf(const std::vector<DownloadRun> &runs, Field field)
 {
     std::vector<double> values;
     for (const DownloadRun &run : runs)
@@ -81,19 +83,31 @@ QJsonArray wallsJson(const std::vector<DownloadRun> &runs)
 QStringList unpacedRow(const DownloadRun &run)
 {
     const double frames = run.frames();
-    return {run.host, QString::number(run.frames()), fixed(run.usage.wall, 3),
-            fixed(frames / run.usage.wall, 0), fixed(run.responseMedian * kMicro, 1),
-            fixed(run.usage.threadCpu, 3), fixed(run.usage.threadCpu / frames * kMicro, 1),
-            fixed(run.usage.processCpu, 3), exactCell(run)};
+    return {run.host,
+            QString::number(run.frames()),
+            fixed(run.usage.wall, 3),
+            fixed(frames / run.usage.wall, 0),
+            fixed(run.responseMedian * kMicro, 1),
+            fixed(run.usage.threadCpu, 3),
+            fixed(run.usage.threadCpu / frames * kMicro, 1),
+            fixed(run.usage.processCpu, 3),
+            exactCell(run)};
 }
 
 QStringList pacedRow(const DownloadRun &run, double limit)
 {
     const double wall = run.usage.wall;
-    return {run.host, fixed(wall, 3), fixed(limit, 3), fixed(wall / limit, 4),
-            fixed((wall - limit) / run.frames() * kMilli, 3), fixed(run.responseMedian * kMicro, 1),
-            fixed(run.responseP90 * kMicro, 1), fixed(run.usage.threadCpu, 3),
-            percent(run.usage.threadCpu / wall), percent(run.usage.processCpu / wall), exactCell(run)};
+    return {run.host,
+            fixed(wall, 3),
+            fixed(limit, 3),
+            fixed(wall / limit, 4),
+            fixed((wall - limit) / run.frames() * kMilli, 3),
+            fixed(run.responseMedian * kMicro, 1),
+            fixed(run.responseP90 * kMicro, 1),
+            fixed(run.usage.threadCpu, 3),
+            percent(run.usage.threadCpu / wall),
+            percent(run.usage.processCpu / wall),
+            exactCell(run)};
 }
 
 QJsonObject pacedJson(const DownloadRun &run, double limit)
@@ -107,7 +121,7 @@ QJsonObject pacedJson(const DownloadRun &run, double limit)
     return json;
 }
 
-} // namespace
+}   // namespace
 
 bool Figures::startDevice(SimulatedDevice &device, DevicePlacement &placement, Section &section, bool apart)
 {
@@ -137,7 +151,8 @@ Figures::UnpacedRuns Figures::unpacedRuns(const ProgramFile &program, bool apart
     DownloadRunner runner(device, program);
     using Take = DownloadRun (DownloadRunner::*)();
     const std::array<std::pair<Take, std::vector<DownloadRun> *>, 3> hosts{
-        {{&DownloadRunner::reference, &runs.reference}, {&DownloadRunner::ours, &runs.ours},
+        {{&DownloadRunner::reference, &runs.reference},
+         {&DownloadRunner::ours, &runs.ours},
          {&DownloadRunner::bare, &runs.bare}}};
     for (int round = 0; round < options_.unpacedRounds; ++round) {
         for (std::size_t i = 0; i < hosts.size(); ++i) {
@@ -159,11 +174,15 @@ QJsonObject Figures::addUnpacedRows(Section &section, const QString &placement, 
     section.table.addRow({placement});
     for (const DownloadRun *run : {&o, &b, &r})
         section.table.addRow(unpacedRow(*run));
-    section.table.addRow({"  kd7load / reference", "", fixed(wallRatio, 3), fixed(ratio(r.usage.wall, o.usage.wall), 3),
+    section.table.addRow({"  kd7load / reference", "", fixed(wallRatio, 3),
+                          fixed(ratio(r.usage.wall, o.usage.wall), 3),
                           fixed(ratio(o.responseMedian, r.responseMedian), 3), fixed(cpuRatio, 3), "",
                           fixed(ratio(o.usage.processCpu, r.usage.processCpu), 3), ""});
-    return {{"kd7load", runJson(o)}, {"kd7load_no_window", runJson(b)}, {"reference", runJson(r)},
-            {"kd7load_walls_s", wallsJson(runs.ours)}, {"reference_walls_s", wallsJson(runs.reference)},
+    return {{"kd7load", runJson(o)},
+            {"kd7load_no_window", runJson(b)},
+            {"reference", runJson(r)},
+            {"kd7load_walls_s", wallsJson(runs.ours)},
+            {"reference_walls_s", wallsJson(runs.reference)},
             {"wall_ratio_ours_over_reference", wallRatio},
             {"host_cpu_ratio_ours_over_reference", cpuRatio},
             {"goal_at_least_as_fast_met", wallRatio <= 1.0}};
@@ -171,27 +190,37 @@ QJsonObject Figures::addUnpacedRows(Section &section, const QString &placement, 
 
 Figures::Section Figures::unpaced()
 {
-    Section section{Table(QStringLiteral("1. Unpaced: %1 words to the simulated device through a pseudo-terminal, "
-                                         "median of %2 round%3")
-                              .arg(options_.unpacedWords).arg(options_.unpacedRounds)
-                              .arg(options_.unpacedRounds == 1 ? "" : "s")), {}};
+    Section section{
+        Table(QStringLiteral("1. Unpaced: %1 words to the simulated device through a pseudo-terminal, "
+                             "median of %2 round%3")
+                  .arg(options_.unpacedWords)
+                  .arg(options_.unpacedRounds)
+                  .arg(options_.unpacedRounds == 1 ? "" : "s")),
+        {}};
     const ProgramFile program(dir_ + QStringLiteral("/UNPACED.OBJ"), options_.unpacedWords);
     section.table.setHeader({"host", "frames", "wall s", "frames/s", "response µs", "host CPU s",
                              "CPU µs/frame", "process CPU s", "exact"});
     const UnpacedRuns apart = unpacedRuns(program, true, section);
     const UnpacedRuns shared = unpacedRuns(program, false, section);
-    const QJsonObject apartJson = addUnpacedRows(section, QStringLiteral("device on a core of its own:"), apart);
-    const QJsonObject sharedJson = addUnpacedRows(section, QStringLiteral("device sharing the host's cores:"), shared);
-    section.table.addNote(QStringLiteral("host CPU: CLOCK_THREAD_CPUTIME_ID of the thread running the download; "
-                                         "process CPU includes the simulator's thread"));
-    section.table.addNote(QStringLiteral("response: median time from an answer leaving the device to the host's "
-                                         "next frame reaching it, as the device saw it"));
-    section.table.addNote(QStringLiteral("goal, at least as fast as the reference (wall ratio <= 1): %1 with the "
-                                         "device on its own core, %2 sharing cores")
-                              .arg(verdict(apartJson.value("goal_at_least_as_fast_met").toBool()),
-                                   verdict(sharedJson.value("goal_at_least_as_fast_met").toBool())));
-    section.json = {{"words", options_.unpacedWords}, {"rounds", options_.unpacedRounds},
-                    {"device_on_own_core", apartJson}, {"device_sharing_cores", sharedJson}};
+    const QJsonObject apartJson
+        = addUnpacedRows(section, QStringLiteral("device on a core of its own:"), apart);
+    const QJsonObject sharedJson
+        = addUnpacedRows(section, QStringLiteral("device sharing the host's cores:"), shared);
+    section.table.addNote(
+        QStringLiteral("host CPU: CLOCK_THREAD_CPUTIME_ID of the thread running the download; "
+                       "process CPU includes the simulator's thread"));
+    section.table.addNote(
+        QStringLiteral("response: median time from an answer leaving the device to the host's "
+                       "next frame reaching it, as the device saw it"));
+    section.table.addNote(
+        QStringLiteral("goal, at least as fast as the reference (wall ratio <= 1): %1 with the "
+                       "device on its own core, %2 sharing cores")
+            .arg(verdict(apartJson.value("goal_at_least_as_fast_met").toBool()),
+                 verdict(sharedJson.value("goal_at_least_as_fast_met").toBool())));
+    section.json = {{"words", options_.unpacedWords},
+                    {"rounds", options_.unpacedRounds},
+                    {"device_on_own_core", apartJson},
+                    {"device_sharing_cores", sharedJson}};
     return section;
 }
 
@@ -209,11 +238,12 @@ Figures::Section Figures::pacedSection(const QString &title, const std::vector<D
     section.json = {{"words", runs.front().words}, {"line_limit_s", limit}, {"hosts", hosts}};
     const DownloadRun &reference = runs.front(), &ours = runs[1];
     const double oursOverReference = (ours.usage.wall - reference.usage.wall) / ours.frames();
-    section.table.addNote(QStringLiteral("kd7load over the reference: %1 µs a frame (%2 of the limit); what the "
-                                         "reference itself takes over the limit is the pseudo-terminal (a kernel "
-                                         "worker carries every write across) and the wake-ups, on any host")
-                              .arg(fixed(oursOverReference * kMicro, 1),
-                                   percent((ours.usage.wall - reference.usage.wall) / limit)));
+    section.table.addNote(
+        QStringLiteral("kd7load over the reference: %1 µs a frame (%2 of the limit); what the "
+                       "reference itself takes over the limit is the pseudo-terminal (a kernel "
+                       "worker carries every write across) and the wake-ups, on any host")
+            .arg(fixed(oursOverReference * kMicro, 1),
+                 percent((ours.usage.wall - reference.usage.wall) / limit)));
     section.json.insert("kd7load_over_reference_s_per_frame", oursOverReference);
     return section;
 }
@@ -239,13 +269,16 @@ Figures::Section Figures::paced()
     const double limit = WireBudget::seconds(words);
     Section section = pacedSection(
         QStringLiteral("2. Paced at 9600 baud: %1 words; limit = %2 bytes on the wire at 960 bytes/s")
-            .arg(words).arg(WireBudget::bytes(words)),
+            .arg(words)
+            .arg(WireBudget::bytes(words)),
         runs, limit);
     const DownloadRun &ours = runs[1];
     const bool fast = ours.usage.wall <= limit * kPacedGoal;
     const bool light = ours.usage.threadCpu < ours.usage.wall * kCpuGoal;
-    section.table.addNote(QStringLiteral("limit counts preamble+handshake 104, its answer 1, 5 a frame for %1 frames, "
-                                         "end marker 4").arg(WireBudget::frames(words)));
+    section.table.addNote(
+        QStringLiteral("limit counts preamble+handshake 104, its answer 1, 5 a frame for %1 frames, "
+                       "end marker 4")
+            .arg(WireBudget::frames(words)));
     section.table.addNote(placement.placed()
                               ? QStringLiteral("the device's thread ran on a core of its own (--device-core)")
                               : QStringLiteral("the device's thread shared the host's cores, as in the demo; "
@@ -281,13 +314,16 @@ Figures::Section Figures::latency()
     const double limit = lineLimit + answers * latency;
     Section section = pacedSection(
         QStringLiteral("3. Paced, every answer %1 ms late: %2 words; limit = line limit + %3 answers x %1 ms")
-            .arg(latency * kMilli).arg(words).arg(answers),
+            .arg(latency * kMilli)
+            .arg(words)
+            .arg(answers),
         runs, limit);
     const double wall = runs[1].usage.wall;
-    section.table.addNote(QStringLiteral("a pseudo-terminal has no low-latency mode (TIOCGSERIAL is refused), so "
-                                         "kd7load's request does nothing here; the simulator adds the %1 ms "
-                                         "a USB adapter's latency timer holds each answer")
-                              .arg(latency * kMilli));
+    section.table.addNote(
+        QStringLiteral("a pseudo-terminal has no low-latency mode (TIOCGSERIAL is refused), so "
+                       "kd7load's request does nothing here; the simulator adds the %1 ms "
+                       "a USB adapter's latency timer holds each answer")
+            .arg(latency * kMilli));
     section.table.addNote(QStringLiteral("what low-latency mode is worth where a driver honours it: %1 s of "
                                          "kd7load's %2 s are latency; without it the line limit is %3 s "
                                          "(%4x faster)")
@@ -306,20 +342,26 @@ Figures::Section Figures::loader()
     const LoaderBench::Result result = LoaderBench::run(program.path(), program.words(), options_.loaderRuns);
     if (!result.problem.isEmpty())
         problems_ << QStringLiteral("loader: ") + result.problem;
-    Section section{Table(QStringLiteral("4. Loader: ObjectFileReader::read + ProgramImage::load of %1 numbers")
-                              .arg(result.words)), {}};
-    section.table.setHeader({"", "median ms", "fastest ms", "runs", "peak RSS added KiB", "child peak KiB",
-                             "exact"});
-    section.table.addRow({"read + load", fixed(result.medianSeconds * kMilli, 3),
-                          fixed(result.fastestSeconds * kMilli, 3), QString::number(result.runs),
-                          QString::number(result.addedKiB()), QString::number(result.loadPeakKiB),
-                          result.problem.isEmpty() ? QStringLiteral("yes") : QStringLiteral("NO: ") + result.problem});
+    Section section{
+        Table(QStringLiteral("4. Loader: ObjectFileReader::read + ProgramImage::load of %1 numbers")
+                  .arg(result.words)),
+        {}};
+    section.table.setHeader(
+        {"", "median ms", "fastest ms", "runs", "peak RSS added KiB", "child peak KiB", "exact"});
+    section.table.addRow(
+        {"read + load", fixed(result.medianSeconds * kMilli, 3), fixed(result.fastestSeconds * kMilli, 3),
+         QString::number(result.runs), QString::number(result.addedKiB()),
+         QString::number(result.loadPeakKiB),
+         result.problem.isEmpty() ? QStringLiteral("yes") : QStringLiteral("NO: ") + result.problem});
     section.table.addNote(QStringLiteral("peak memory: VmHWM of a fresh child that loads, less one that does "
                                          "not (%1 KiB), median of %2 each; file %3 KiB")
-                              .arg(result.idlePeakKiB).arg(LoaderBench::kMemoryRounds)
+                              .arg(result.idlePeakKiB)
+                              .arg(LoaderBench::kMemoryRounds)
                               .arg(fixed(QFileInfo(program.path()).size() / kBytesPerKiB, 1)));
-    section.json = {{"words", result.words}, {"runs", result.runs},
-                    {"median_s", result.medianSeconds}, {"fastest_s", result.fastestSeconds},
+    section.json = {{"words", result.words},
+                    {"runs", result.runs},
+                    {"median_s", result.medianSeconds},
+                    {"fastest_s", result.fastestSeconds},
                     {"peak_rss_added_kib", double(result.addedKiB())},
                     {"child_load_peak_kib", double(result.loadPeakKiB)},
                     {"child_idle_peak_kib", double(result.idlePeakKiB)},
@@ -329,8 +371,10 @@ Figures::Section Figures::loader()
 
 Figures::Section Figures::progress() const
 {
-    Section section{Table(QStringLiteral("5. Progress display: the paced download with the window and its bar, "
-                                         "and without")), {}};
+    Section section{
+        Table(QStringLiteral("5. Progress display: the paced download with the window and its bar, "
+                             "and without")),
+        {}};
     if (!pacedOurs_ || !pacedBare_) {
         section.table.addNote(QStringLiteral("needs the paced figure"));
         return section;
@@ -339,16 +383,19 @@ Figures::Section Figures::progress() const
     section.table.setHeader({"host", "wall s", "host CPU s", "host CPU/wall", "process CPU s", "exact"});
     for (const DownloadRun *run : {&shown, &bare})
         section.table.addRow({run->host, fixed(run->usage.wall, 3), fixed(run->usage.threadCpu, 3),
-                              percent(run->usage.threadCpu / run->usage.wall), fixed(run->usage.processCpu, 3),
-                              exactCell(*run)});
+                              percent(run->usage.threadCpu / run->usage.wall),
+                              fixed(run->usage.processCpu, 3), exactCell(*run)});
     const Usage cost = shown.usage - bare.usage;
     section.table.addRow({"window - no window", fixed(cost.wall, 3), fixed(cost.threadCpu, 3), "",
                           fixed(cost.processCpu, 3), ""});
     section.table.addNote(QStringLiteral("per frame: wall %1 µs (%2 of the wall), host CPU %3 µs")
-                              .arg(fixed(cost.wall / shown.frames() * kMicro, 1), percent(cost.wall / bare.usage.wall),
+                              .arg(fixed(cost.wall / shown.frames() * kMicro, 1),
+                                   percent(cost.wall / bare.usage.wall),
                                    fixed(cost.threadCpu / shown.frames() * kMicro, 1)));
-    section.json = {{"with_window", runJson(shown)}, {"without_window", runJson(bare)},
-                    {"wall_difference_s", cost.wall}, {"host_cpu_difference_s", cost.threadCpu},
+    section.json = {{"with_window", runJson(shown)},
+                    {"without_window", runJson(bare)},
+                    {"wall_difference_s", cost.wall},
+                    {"host_cpu_difference_s", cost.threadCpu},
                     {"process_cpu_difference_s", cost.processCpu}};
     return section;
 }

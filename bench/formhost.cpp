@@ -14,9 +14,8 @@ FormHost::FormHost(SimulatedDevice &device)
     services.dialog = &dialog_;
     services.messageBox = [this](const QString &text) { messages_ << text; };
     services.endProgram = [] {};
-    services.portMapping = [&device](int n) {
-        return n == 1 ? QString::fromStdString(device.devicePath()) : QString();
-    };
+    services.portMapping
+        = [&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); };
     form_ = std::make_unique<Form1>(services);
     setShown(true);
 }

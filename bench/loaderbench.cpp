@@ -19,14 +19,13 @@ constexpr int kChildFailed = 1;
 constexpr int kChildTimeoutMs = 30000;
 const QByteArray kPeakField("VmHWM:");
 
-template <typename T>
-T median(std::vector<T> values)
+template <typename T> T median(std::vector<T> values)
 {
     std::sort(values.begin(), values.end());
     return values.empty() ? T() : values[values.size() / 2];
 }
 
-} // namespace
+}   // namespace
 
 LoaderBench::Result LoaderBench::run(const QString &path, const std::vector<std::uint16_t> &expected,
                                      int runs)

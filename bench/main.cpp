@@ -65,15 +65,14 @@ QJsonObject measure(const BenchOptions &options, Figures &figures)
 {
     using Measure = std::function<Figures::Section()>;
     const std::vector<std::pair<const char *, Measure>> steps{
-        {"unpaced", [&] { return figures.unpaced(); }},
-        {"paced", [&] { return figures.paced(); }},
-        {"latency", [&] { return figures.latency(); }},
-        {"loader", [&] { return figures.loader(); }},
+        {"unpaced", [&] { return figures.unpaced(); }},   {"paced", [&] { return figures.paced(); }},
+        {"latency", [&] { return figures.latency(); }},   {"loader", [&] { return figures.loader(); }},
         {"progress", [&] { return figures.progress(); }},
     };
     QJsonObject results;
     for (const auto &[name, step] : steps) {
-        const bool wanted = options.wants(name) || (std::strcmp(name, "progress") == 0 && options.wants("paced"));
+        const bool wanted
+            = options.wants(name) || (std::strcmp(name, "progress") == 0 && options.wants("paced"));
         if (!wanted)
             continue;
         std::fprintf(stderr, "kd7bench: measuring %s...\n", name);
@@ -84,7 +83,7 @@ QJsonObject measure(const BenchOptions &options, Figures &figures)
     return results;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {

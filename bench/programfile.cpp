@@ -9,10 +9,9 @@ namespace {
 constexpr std::uint32_t kSeed = 0x4B4437;   // "KD7"
 constexpr int kWordsPerLine = 8;
 
-} // namespace
+}   // namespace
 
-ProgramFile::ProgramFile(const QString &path, int wordCount)
-    : path_(path), words_(makeWords(wordCount))
+ProgramFile::ProgramFile(const QString &path, int wordCount) : path_(path), words_(makeWords(wordCount))
 {
     written_ = write();
 }

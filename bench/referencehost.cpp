@@ -26,7 +26,7 @@ int millisecondsUntil(std::chrono::steady_clock::time_point deadline)
     return left > 0 ? int(left) : 0;
 }
 
-} // namespace
+}   // namespace
 
 int ReferenceHost::download(const std::vector<std::uint16_t> &words)
 {

@@ -11,7 +11,7 @@ double secondsOn(clockid_t clock)
     return double(value.tv_sec) + double(value.tv_nsec) * 1e-9;
 }
 
-} // namespace
+}   // namespace
 
 Usage Stopwatch::now()
 {

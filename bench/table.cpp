@@ -28,7 +28,8 @@ QString Table::line(const QStringList &cells, const std::vector<int> &widths)
     QString text;
     for (int i = 0; i < cells.size(); ++i) {
         const int width = widths[std::size_t(i)];
-        text += i == 0 ? cells[i].leftJustified(width) : QString(kGap, QLatin1Char(' ')) + cells[i].rightJustified(width);
+        text += i == 0 ? cells[i].leftJustified(width)
+                       : QString(kGap, QLatin1Char(' ')) + cells[i].rightJustified(width);
     }
     while (text.endsWith(QLatin1Char(' ')))
         text.chop(1);

@@ -6,7 +6,7 @@ struct WireBudget {
     static constexpr double kBytesPerSecond = 960.0;   // start, 8 data and stop bit at 9600 baud
     static constexpr int kWakeUpBytes = 100 + 4;       // preamble and handshake
     static constexpr int kHandshakeAnswerBytes = 1;
-    static constexpr int kFrameBytes = 4 + 1;          // a word frame and its acknowledgement
+    static constexpr int kFrameBytes = 4 + 1;   // a word frame and its acknowledgement
     static constexpr int kEndMarkerBytes = 4;
 
     // One frame more than the words: the last carries 0.

@@ -13,9 +13,11 @@ QString DownloadOutcome::label4Text() const
 }
 
 DownloadProcedure::DownloadProcedure(SerialLine &line, ReceiveState &rx, Clock &clock, Hooks hooks)
-    : line_(line), rx_(rx), clock_(clock), hooks_(std::move(hooks))
-{
-}
+    : line_(line),
+      rx_(rx),
+      clock_(clock),
+      hooks_(std::move(hooks))
+{}
 
 DownloadOutcome DownloadProcedure::run(const ProgramImage &image)
 {

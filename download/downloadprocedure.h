@@ -34,7 +34,7 @@ class DownloadProcedure {
 public:
     static constexpr int kAttempts = 10;
     static constexpr double kAckWait = 0.5;
-    static constexpr double kStuckLine = 2.0;        // a frame still unsent then: the line is stuck
+    static constexpr double kStuckLine = 2.0;    // a frame still unsent then: the line is stuck
     static constexpr double kFinalDrain = 1.0;   // lets the last bytes leave before the port closes
     static constexpr double kSecondsPerByte = 10.0 / 9600.0;
     // Waits block in the system in slices of this length, so that the clock,
@@ -63,7 +63,13 @@ public:
     WireProtocol::WordFrame TxFrame{};
 
 private:
-    enum class Step { Acknowledged, TimedOut, GaveUp, LineFailed, Aborted };
+    enum class Step {
+        Acknowledged,
+        TimedOut,
+        GaveUp,
+        LineFailed,
+        Aborted
+    };
 
     DownloadOutcome transfer(const ProgramImage &image);
     Step handshake();

@@ -2,19 +2,20 @@
 
 namespace WireProtocol {
 
-QByteArray preamble()
-{
-    return QByteArray(kPreambleLength, char(kPreambleByte));
-}
+QByteArray preamble() { return QByteArray(kPreambleLength, char(kPreambleByte)); }
 
 QByteArray handshake()
 {
-    return QByteArray("\x02" "KD7", 4);
+    return QByteArray("\x02"
+                      "KD7",
+                      4);
 }
 
 QByteArray endMarker()
 {
-    return QByteArray("\x02" "END", 4);
+    return QByteArray("\x02"
+                      "END",
+                      4);
 }
 
 WordFrame wordFrame(quint16 word)
@@ -29,4 +30,4 @@ QByteArray bytes(const WordFrame &frame)
     return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size()));
 }
 
-} // namespace WireProtocol
+}   // namespace WireProtocol

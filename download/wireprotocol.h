@@ -28,4 +28,4 @@ QByteArray bytes(const WordFrame &frame);
 // The device acknowledged only when the last byte drained was 0x06.
 inline bool isAcknowledgement(int lastByte) { return lastByte == kAck; }
 
-} // namespace WireProtocol
+}   // namespace WireProtocol

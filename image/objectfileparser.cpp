@@ -20,7 +20,10 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 class Scanner {
 public:
     explicit Scanner(const QByteArray &text)
-        : begin_(text.constData()), p_(begin_), end_(begin_ + text.size()) {}
+        : begin_(text.constData()),
+          p_(begin_),
+          end_(begin_ + text.size())
+    {}
 
     void skipByteOrderMark()
     {
@@ -102,7 +105,7 @@ ParsedObjectFile refused(const QString &why, qsizetype offset)
     return result;
 }
 
-} // namespace
+}   // namespace
 
 ParsedObjectFile ObjectFileParser::parse(const QByteArray &wholeText)
 {

@@ -9,7 +9,7 @@
 struct ParsedObjectFile {
     bool ok = false;
     std::vector<quint16> words;
-    QString error;            // for diagnostics; the operator sees one fixed message
+    QString error;   // for diagnostics; the operator sees one fixed message
     qsizetype errorOffset = -1;
 };
 

@@ -31,10 +31,11 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, QRec
     return b;
 }
 
-} // namespace
+}   // namespace
 
 Form2::Form2(PortMapping mapping, QWidget *parent)
-    : QWidget(parent, Qt::Window), combo1_(new PortNumberBox(std::move(mapping), this))
+    : QWidget(parent, Qt::Window),
+      combo1_(new PortNumberBox(std::move(mapping), this))
 {
     setupUi();
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);

@@ -8,14 +8,12 @@ bool isLineFailure(QSerialPort::SerialPortError error)
     case QSerialPort::WriteError:
     case QSerialPort::DeviceNotFoundError:
     case QSerialPort::PermissionError:
-    case QSerialPort::UnknownError:
-        return true;
+    case QSerialPort::UnknownError: return true;
     case QSerialPort::NoError:
     case QSerialPort::OpenError:
     case QSerialPort::NotOpenError:
     case QSerialPort::TimeoutError:
-    case QSerialPort::UnsupportedOperationError:
-        return false;
+    case QSerialPort::UnsupportedOperationError: return false;
     }
     return false;
 }

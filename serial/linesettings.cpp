@@ -10,24 +10,32 @@ using StopBits = LineSettings::StopBits;
 std::optional<Parity> parityFrom(const QString &letter)
 {
     const QString p = letter.trimmed().toLower();
-    if (p == QLatin1String("n")) return Parity::None;
-    if (p == QLatin1String("e")) return Parity::Even;
-    if (p == QLatin1String("o")) return Parity::Odd;
-    if (p == QLatin1String("m")) return Parity::Mark;
-    if (p == QLatin1String("s")) return Parity::Space;
+    if (p == QLatin1String("n"))
+        return Parity::None;
+    if (p == QLatin1String("e"))
+        return Parity::Even;
+    if (p == QLatin1String("o"))
+        return Parity::Odd;
+    if (p == QLatin1String("m"))
+        return Parity::Mark;
+    if (p == QLatin1String("s"))
+        return Parity::Space;
     return std::nullopt;
 }
 
 std::optional<StopBits> stopBitsFrom(const QString &text)
 {
     const QString s = text.trimmed();
-    if (s == QLatin1String("1")) return StopBits::One;
-    if (s == QLatin1String("1.5")) return StopBits::OneAndHalf;
-    if (s == QLatin1String("2")) return StopBits::Two;
+    if (s == QLatin1String("1"))
+        return StopBits::One;
+    if (s == QLatin1String("1.5"))
+        return StopBits::OneAndHalf;
+    if (s == QLatin1String("2"))
+        return StopBits::Two;
     return std::nullopt;
 }
 
-} // namespace
+}   // namespace
 
 std::optional<LineSettings> LineSettings::parse(const QString &text)
 {

@@ -6,8 +6,18 @@
 
 // A settings text such as "9600,n,8,1": speed, parity, data bits, stop bits.
 struct LineSettings {
-    enum class Parity { None, Even, Odd, Mark, Space };
-    enum class StopBits { One, OneAndHalf, Two };
+    enum class Parity {
+        None,
+        Even,
+        Odd,
+        Mark,
+        Space
+    };
+    enum class StopBits {
+        One,
+        OneAndHalf,
+        Two
+    };
 
     qint32 baudRate = 9600;
     Parity parity = Parity::None;

@@ -1,11 +1,11 @@
 #include "serial/nativeport.h"
 
 #if defined(Q_OS_UNIX)
+#include <cerrno>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-#include <cerrno>
 #endif
 #if defined(Q_OS_LINUX)
 #include <linux/serial.h>
@@ -117,4 +117,4 @@ bool transmitterEmpty(NativeHandle) { return true; }
 
 #endif
 
-} // namespace NativePort
+}   // namespace NativePort

@@ -32,4 +32,4 @@ bool transmitterEmpty(NativeHandle handle);
 // for QSerialPort to meet and report on its own write.
 qint64 writeNow(NativeHandle handle, const char *data, qint64 size);
 
-} // namespace NativePort
+}   // namespace NativePort

@@ -11,13 +11,14 @@ public:
 
     using MessageBox = std::function<void(const QString &)>;
     PortController(SerialLine &line, MessageBox showMessage)
-        : line_(line), showMessage_(std::move(showMessage)) {}
+        : line_(line),
+          showMessage_(std::move(showMessage))
+    {}
 
     // Never fails to its caller: a port that cannot be opened is reported in
     // a message box and stays closed.
     void Openport();
     void Closeport();
-
 
 private:
     SerialLine &line_;

@@ -18,7 +18,7 @@ QString systemDescription(const QString &location)
 #endif
 }
 
-} // namespace
+}   // namespace
 
 QString describePort(const PortMapping &mapping, int portNo)
 {

@@ -15,7 +15,7 @@ qsizetype digitRunEnd(const QString &s, qsizetype from)
     return from;
 }
 
-} // namespace
+}   // namespace
 
 bool naturalPortOrder(const QString &a, const QString &b)
 {

@@ -5,7 +5,8 @@
 #include <QLineEdit>
 
 PortNumberBox::PortNumberBox(PortMapping mapping, QWidget *parent)
-    : QComboBox(parent), mapping_(std::move(mapping))
+    : QComboBox(parent),
+      mapping_(std::move(mapping))
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);

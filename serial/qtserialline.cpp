@@ -30,10 +30,11 @@ QSerialPort::StopBits qtStopBits(LineSettings::StopBits stopBits)
     return QSerialPort::OneStop;
 }
 
-} // namespace
+}   // namespace
 
 QtSerialLine::QtSerialLine(PortMapping mapping, QObject *parent)
-    : SerialLine(parent), mapping_(std::move(mapping))
+    : SerialLine(parent),
+      mapping_(std::move(mapping))
 {
     connect(&port_, &QSerialPort::readyRead, this, &QtSerialLine::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
@@ -88,8 +89,7 @@ bool QtSerialLine::open()
 // readable; looking at the driver's queue lets a poll see bytes at once.
 void QtSerialLine::pullDriverInput()
 {
-    if (port_.isOpen() && port_.bytesAvailable() == 0
-        && NativePort::inputQueue(port_.handle()) > 0)
+    if (port_.isOpen() && port_.bytesAvailable() == 0 && NativePort::inputQueue(port_.handle()) > 0)
         port_.waitForReadyRead(0);
 }
 
@@ -168,11 +168,14 @@ void QtSerialLine::onReadyRead()
     if (RThreshold() <= 0 || eventPending_)
         return;
     eventPending_ = true;
-    QMetaObject::invokeMethod(this, [this] {
-        eventPending_ = false;
-        commEvent_ = comEvReceive;
-        emit OnComm();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            eventPending_ = false;
+            commEvent_ = comEvReceive;
+            emit OnComm();
+        },
+        Qt::QueuedConnection);
 }
 
 LowLatency::Driver QtSerialLine::lowLatencyDriver()

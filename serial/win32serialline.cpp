@@ -2,15 +2,15 @@
 
 #include "serial/linesettings.h"
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kReceiveLookMs = 5;       // how soon the receive event follows an arrival
-constexpr DWORD kWriteTimeoutMs = 2000; // a write the line does not take by then: the line is stuck
+constexpr int kReceiveLookMs = 5;         // how soon the receive event follows an arrival
+constexpr DWORD kWriteTimeoutMs = 2000;   // a write the line does not take by then: the line is stuck
 
 HANDLE asHandle(void *handle) { return static_cast<HANDLE>(handle); }
 
@@ -62,10 +62,11 @@ bool applySettings(HANDLE handle, const LineSettings &settings)
     return ::SetCommState(handle, &dcb);
 }
 
-} // namespace
+}   // namespace
 
 Win32SerialLine::Win32SerialLine(PortMapping mapping, QObject *parent)
-    : SerialLine(parent), mapping_(std::move(mapping))
+    : SerialLine(parent),
+      mapping_(std::move(mapping))
 {
     receivePoll_.setInterval(kReceiveLookMs);
     receivePoll_.callOnTimeout(this, &Win32SerialLine::lookForInput);
@@ -90,8 +91,8 @@ bool Win32SerialLine::open()
         return false;
     // No sharing: a port another program holds cannot be opened.
     const std::wstring path = (QStringLiteral("\\\\.\\") + name).toStdWString();
-    HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
+    HANDLE handle
+        = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     handle_ = handle;

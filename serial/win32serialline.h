@@ -41,9 +41,9 @@ private:
 
     PortMapping mapping_;
     void *handle_ = nullptr;
-    QByteArray lookahead_;    // a byte a bounded wait read ahead of Input
-    int readWait_ = -1;       // the read time-out now set, in milliseconds
-    int announced_ = 0;       // input already announced by the receive event
+    QByteArray lookahead_;   // a byte a bounded wait read ahead of Input
+    int readWait_ = -1;      // the read time-out now set, in milliseconds
+    int announced_ = 0;      // input already announced by the receive event
     QTimer receivePoll_;
     int commEvent_ = 0;
     bool failed_ = false;

@@ -1,8 +1,8 @@
 #include "serial/windowsportnames.h"
 
-#include <windows.h>
 #include <devguid.h>
 #include <setupapi.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -28,13 +28,14 @@ QString portNameOf(HDEVINFO devices, SP_DEVINFO_DATA &device)
         return {};
     wchar_t name[64] = {};
     DWORD size = sizeof name - sizeof(wchar_t);
-    const bool read = ::RegQueryValueExW(key, L"PortName", nullptr, nullptr,
-                                         reinterpret_cast<LPBYTE>(name), &size) == ERROR_SUCCESS;
+    const bool read
+        = ::RegQueryValueExW(key, L"PortName", nullptr, nullptr, reinterpret_cast<LPBYTE>(name), &size)
+        == ERROR_SUCCESS;
     ::RegCloseKey(key);
     return read ? QString::fromWCharArray(name) : QString();
 }
 
-} // namespace
+}   // namespace
 
 QString windowsFriendlyName(const QString &comName)
 {

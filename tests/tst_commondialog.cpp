@@ -103,7 +103,7 @@ void touch(const QString &path)
         file.write("1,2\n");
 }
 
-} // namespace
+}   // namespace
 
 class TestCommonDialog : public QObject {
     Q_OBJECT
@@ -198,7 +198,8 @@ void TestCommonDialog::writesNothingToTheHome()
     QCOMPARE(ends, 1);
 
     QStringList written;
-    QDirIterator it(freshHome, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(freshHome, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         written << it.next();
     QCOMPARE(written, QStringList());

@@ -26,9 +26,13 @@ struct Window {
     ChosenFile dialog;
     QStringList messages;
     int ends = 0;
-    Form1 form{Form1Services{&dialog, nullptr, nullptr,
+    Form1 form{Form1Services{&dialog,
+                             nullptr,
+                             nullptr,
                              [this](const QString &text) { messages << text; },
-                             [this] { ++ends; }, {}, {}}};
+                             [this] { ++ends; },
+                             {},
+                             {}}};
 
     QString download(int port)
     {
@@ -44,7 +48,7 @@ bool writeExpected(const QString &name, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-} // namespace
+}   // namespace
 
 class TestComPort : public QObject {
     Q_OBJECT
@@ -116,7 +120,8 @@ void TestComPort::portTooltipsNameComPorts()
 {
     const QString tip = describePort(systemPortFor, 3);
     qInfo("port 3: %s", qPrintable(tip));
-    QVERIFY2(tip.startsWith(QStringLiteral("串口 3: ")) && tip.contains(QStringLiteral("COM3")), qPrintable(tip));
+    QVERIFY2(tip.startsWith(QStringLiteral("串口 3: ")) && tip.contains(QStringLiteral("COM3")),
+             qPrintable(tip));
 }
 
 QTEST_MAIN(TestComPort)

@@ -31,10 +31,19 @@ struct Rig {
     std::function<void()> onEvents = [] {};
     int openportCalls = 0;
     int closeportCalls = 0;
-    DownloadProcedure procedure{line, rx, clock,
-                                {[this] { ++openportCalls; ports.Openport(); },
-                                 [this] { ++closeportCalls; ports.Closeport(); },
-                                 [this] { onEvents(); }, {}}};
+    DownloadProcedure procedure{line,
+                                rx,
+                                clock,
+                                {[this] {
+                                     ++openportCalls;
+                                     ports.Openport();
+                                 },
+                                 [this] {
+                                     ++closeportCalls;
+                                     ports.Closeport();
+                                 },
+                                 [this] { onEvents(); },
+                                 {}}};
 
     explicit Rig(AnswerPolicy policy) : line(clock, std::move(policy)) {}
 
@@ -46,7 +55,7 @@ struct Rig {
     }
 };
 
-} // namespace
+}   // namespace
 
 class TestDownloadProcedure : public QObject {
     Q_OBJECT
@@ -80,14 +89,18 @@ void TestDownloadProcedure::outcomes_data()
     QTest::addColumn<int>("frames");
 
     using E = DownloadOutcome::End;
-    QTest::newRow("no words: no data") << Devices::answersEverything() << 0 << E::NoData << "无数据!" << 0 << 0;
-    QTest::newRow("one word counts as no data") << Devices::answersEverything() << 1 << E::NoData << "无数据!" << 0 << 0;
-    QTest::newRow("two words: three frames") << Devices::answersEverything() << 2 << E::Finished << "3" << 1 << 3;
+    QTest::newRow("no words: no data")
+        << Devices::answersEverything() << 0 << E::NoData << "无数据!" << 0 << 0;
+    QTest::newRow("one word counts as no data")
+        << Devices::answersEverything() << 1 << E::NoData << "无数据!" << 0 << 0;
+    QTest::newRow("two words: three frames")
+        << Devices::answersEverything() << 2 << E::Finished << "3" << 1 << 3;
     QTest::newRow("all answered") << Devices::answersEverything() << 50 << E::Finished << "51" << 1 << 51;
     QTest::newRow("silent device") << Devices::silent() << 5 << E::GaveUp << "0" << 10 << 0;
     QTest::newRow("stops at word 0") << Devices::stopsAtFrame(0) << 8 << E::GaveUp << "0" << 1 << 10;
     QTest::newRow("stops at word 5") << Devices::stopsAtFrame(5) << 8 << E::GaveUp << "5" << 1 << 15;
-    QTest::newRow("stops at the extra last frame") << Devices::stopsAtFrame(8) << 8 << E::GaveUp << "8" << 1 << 18;
+    QTest::newRow("stops at the extra last frame")
+        << Devices::stopsAtFrame(8) << 8 << E::GaveUp << "8" << 1 << 18;
     QTest::newRow("0x15 is ignored") << Devices::answersWith("\x15") << 4 << E::GaveUp << "0" << 10 << 0;
     QTest::newRow("06 then 00 is not an acknowledgement")
         << Devices::answersWith(QByteArray("\x06\x00", 2)) << 4 << E::GaveUp << "0" << 10 << 0;
@@ -175,7 +188,7 @@ void TestDownloadProcedure::acknowledgementDuringDrainIsKept()
         ReceiveHandler::MSComm1_OnComm(rig.line, rig.rx, rig.procedure.running());
     };
     QCOMPARE(rig.download(6).label4Text(), QStringLiteral("7"));
-    QCOMPARE(rig.line.frames().size(), 7);      // no frame was sent twice
+    QCOMPARE(rig.line.frames().size(), 7);   // no frame was sent twice
     QVERIFY(eventsRun >= 7 * 3);
 }
 
@@ -207,8 +220,8 @@ void TestDownloadProcedure::lineFailureEndsAtOnce()
     const DownloadOutcome outcome = rig.download(10);
     QCOMPARE(outcome.end, DownloadOutcome::End::LineFailed);
     QCOMPARE(outcome.label4Text(), QStringLiteral("3"));
-    QCOMPARE(rig.line.frames().size(), 4);      // frame 3 went out once and was not retried
-    QVERIFY(rig.clock.now() - start < 0.5);     // no waiting out retries on a dead line
+    QCOMPARE(rig.line.frames().size(), 4);    // frame 3 went out once and was not retried
+    QVERIFY(rig.clock.now() - start < 0.5);   // no waiting out retries on a dead line
     QVERIFY(!rig.line.PortOpen());
 }
 

@@ -58,7 +58,7 @@ bool supportsChinese(const QFont &font)
     return QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese);
 }
 
-} // namespace
+}   // namespace
 
 class TestForm1 : public QObject {
     Q_OBJECT
@@ -91,10 +91,7 @@ private slots:
     void picture();
 };
 
-void TestForm1::initTestCase()
-{
-    QVERIFY(installChineseCatalogues(*qApp));
-}
+void TestForm1::initTestCase() { QVERIFY(installChineseCatalogues(*qApp)); }
 
 void TestForm1::controls_data()
 {
@@ -227,7 +224,7 @@ void TestForm1::saveAndHelpDoNothing()
 
 void TestForm1::opening_data()
 {
-    QTest::addColumn<QString>("name");        // file created under a temporary folder
+    QTest::addColumn<QString>("name");   // file created under a temporary folder
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("label8");
     QTest::addColumn<bool>("showsPath");

@@ -31,7 +31,7 @@ void choose(Form2 *form2, int listIndex)
     emit box->activated(listIndex);
 }
 
-} // namespace
+}   // namespace
 
 class TestForm2 : public QObject {
     Q_OBJECT
@@ -144,8 +144,8 @@ void TestForm2::noChoiceMakesTheNextDownloadFail()
     ChosenFile dialog;
     dialog.next = file.fileName();
     QStringList messages;
-    Form1 form(Form1Services{&dialog, nullptr, &clock, [&](const QString &m) { messages << m; }, [] {},
-                             [] {}, [&](int n) { return n == 1 ? device.devicePath() : QString(); }});
+    Form1 form(Form1Services{&dialog, nullptr, &clock, [&](const QString &m) { messages << m; }, [] {}, [] {},
+                             [&](int n) { return n == 1 ? device.devicePath() : QString(); }});
     form.ui.OPEN->trigger();
     form.ui.CONFIG->trigger();
     form.form2()->Command1->click();
@@ -162,9 +162,9 @@ void TestForm2::choiceLastsAcrossShowings()
     Form2 *form2 = w.settings();
     choose(form2, 2);
     form2->Command1->click();
-    QCOMPARE(w.settings(), form2);                 // created once, then only hidden
+    QCOMPARE(w.settings(), form2);   // created once, then only hidden
     QVERIFY(form2->isVisible());
-    QCOMPARE(form2->COMBO1(1)->count(), 4);         // the list is filled once
+    QCOMPARE(form2->COMBO1(1)->count(), 4);   // the list is filled once
     QCOMPARE(form2->COMBO1(1)->currentText(), QStringLiteral("3"));
     form2->Command2->click();
     QCOMPARE(PortNo, qint16(3));
@@ -178,7 +178,7 @@ void TestForm2::settingsClosesAnOpenPort()
     Form2 *form2 = w.settings();
     QVERIFY(!w.line.PortOpen());
     w.form.Openport();
-    QCOMPARE(w.settings(), form2);                  // Settings again while it shows
+    QCOMPARE(w.settings(), form2);   // Settings again while it shows
     QVERIFY(form2->isVisible());
     QVERIFY(!w.line.PortOpen());
     form2->Command2->click();
@@ -198,7 +198,7 @@ void TestForm2::typedTextNeverChangesThePort()
     QTest::keyClick(edit, Qt::Key_Return);
     form2->Command2->setFocus();
     QCOMPARE(box->currentIndex(), -1);
-    QCOMPARE(box->count(), 4);                      // nothing was added to the list
+    QCOMPARE(box->count(), 4);   // nothing was added to the list
     form2->Command1->click();
     QCOMPARE(PortNo, qint16(0));
 

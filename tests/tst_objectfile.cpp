@@ -40,7 +40,9 @@ void TestObjectFile::acceptedText_data()
     QTest::newRow("comma at line end") << QByteArray("1,2,\n3") << Words{1, 2, 3};
     QTest::newRow("leading blanks and lines") << QByteArray("\n\n  \t7") << Words{7};
     QTest::newRow("trailing blank lines") << QByteArray("7\n\n  \n\t") << Words{7};
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "5,6\r\n") << Words{5, 6};
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                   "5,6\r\n")
+                                     << Words{5, 6};
     QTest::newRow("empty file") << QByteArray() << Words{};
     QTest::newRow("only blanks") << QByteArray(" \r\n ") << Words{};
     QTest::newRow("plus sign") << QByteArray("+12") << Words{12};
@@ -50,7 +52,9 @@ void TestObjectFile::acceptedText_data()
     QTest::newRow("65535 stays") << QByteArray("65535") << Words{65535};
     QTest::newRow("leading zeros") << QByteArray("0007") << Words{7};
     QTest::newRow("DOS end-of-file byte") << QByteArray("1,2\r\n\x1A") << Words{1, 2};
-    QTest::newRow("nothing after 0x1A is read") << QByteArray("1\x1A" ",,x\r\n9") << Words{1};
+    QTest::newRow("nothing after 0x1A is read") << QByteArray("1\x1A"
+                                                              ",,x\r\n9")
+                                                << Words{1};
     QTest::newRow("0x1A alone") << QByteArray("\x1A") << Words{};
 }
 
@@ -85,8 +89,12 @@ void TestObjectFile::refusedText_data()
     QTest::newRow("65536 does not fit 16 bits") << QByteArray("65536");
     QTest::newRow("sign alone") << QByteArray("1 - 2");
     QTest::newRow("quoted number") << QByteArray("\"1\"");
-    QTest::newRow("NUL byte") << QByteArray("1\0" "2", 3);
-    QTest::newRow("UTF-16 text") << QByteArray("\xFF\xFE" "1\0", 4);
+    QTest::newRow("NUL byte") << QByteArray("1\0"
+                                            "2",
+                                            3);
+    QTest::newRow("UTF-16 text") << QByteArray("\xFF\xFE"
+                                               "1\0",
+                                               4);
 }
 
 void TestObjectFile::refusedText()
@@ -106,10 +114,7 @@ static QByteArray numbersText(int count)
     return text;
 }
 
-void TestObjectFile::tooManyNumbers()
-{
-    QVERIFY(!ObjectFileParser::parse(numbersText(32769)).ok);
-}
+void TestObjectFile::tooManyNumbers() { QVERIFY(!ObjectFileParser::parse(numbersText(32769)).ok); }
 
 void TestObjectFile::largestProgramLoadsWhole()
 {
@@ -150,7 +155,8 @@ void TestObjectFile::readsFilesWithChinesePaths()
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\xEF\xBB\xBF" "1,2\r\n-1\r\n");
+    file.write("\xEF\xBB\xBF"
+               "1,2\r\n-1\r\n");
     file.close();
     const ParsedObjectFile parsed = ObjectFileReader::read(path);
     QVERIFY2(parsed.ok, qPrintable(parsed.error));

@@ -12,8 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +26,7 @@ struct PortOnPty {
     PortController ports{line, [this](const QString &m) { messages << m; }};
 };
 
-} // namespace
+}   // namespace
 
 class TestQtSerialLine : public QObject {
     Q_OBJECT
@@ -81,9 +81,9 @@ void TestQtSerialLine::receiveEventWaitsForTheEventLoop()
     rig.ports.Openport();
     QSignalSpy events(&rig.line, &SerialLine::OnComm);
     rig.device.write("\x06");
-    rig.line.waitForInput(500);          // an acknowledgement wait sees the byte...
+    rig.line.waitForInput(500);   // an acknowledgement wait sees the byte...
     QCOMPARE(rig.line.InBufferCount(), 1);
-    QCOMPARE(events.count(), 0);         // ...but the event waits for the event loop
+    QCOMPARE(events.count(), 0);   // ...but the event waits for the event loop
     QTRY_COMPARE_WITH_TIMEOUT(events.count(), 1, 1000);
     QCOMPARE(rig.line.CommEvent(), int(SerialLine::comEvReceive));
     QCOMPARE(rig.line.InBufferCount(), 1);   // the event itself reads nothing

@@ -28,7 +28,12 @@ struct Wire {
 };
 
 // What stands between the window and the device in the host-side cases.
-enum class Obstacle { PortHeld, PortUnknown, FileRefused, FileRefusedAfterGoodOne };
+enum class Obstacle {
+    PortHeld,
+    PortUnknown,
+    FileRefused,
+    FileRefusedAfterGoodOne
+};
 
 Q_DECLARE_METATYPE(Faults)
 Q_DECLARE_METATYPE(Wire)
@@ -36,14 +41,14 @@ Q_DECLARE_METATYPE(Obstacle)
 
 namespace {
 
-constexpr int kWords = 12;                    // a program that shows every fault
+constexpr int kWords = 12;   // a program that shows every fault
 constexpr int kLargestProgram = 32768;
-constexpr double kFaultClockFactor = 10.0;    // half-second waits pass in 50 ms
-constexpr double kRealClock = 1.0;            // nothing times out in a clean transfer
-constexpr int kDeviceCatchUpMs = 3000;        // the device thread reads what was sent
+constexpr double kFaultClockFactor = 10.0;   // half-second waits pass in 50 ms
+constexpr double kRealClock = 1.0;           // nothing times out in a clean transfer
+constexpr int kDeviceCatchUpMs = 3000;       // the device thread reads what was sent
 constexpr int kAttempts = 10;
 constexpr int kPreambleLength = 100;
-constexpr quint32 kWordSeed = 0x4B443737;     // the same program in every run
+constexpr quint32 kWordSeed = 0x4B443737;   // the same program in every run
 const QString kPortRefused = QStringLiteral("串口不能打开! ");
 const QString kFileRefused = QStringLiteral("文件不能打开!");
 
@@ -88,7 +93,8 @@ QByteArray expectedBytes(const Wire &wire, const Words &words)
     for (const int frame : wire.frames)
         bytes += frameFor(wordOfFrame(words, frame));
     if (wire.endMarker)
-        bytes += QByteArray("\x02" "END");
+        bytes += QByteArray("\x02"
+                            "END");
     return bytes;
 }
 
@@ -109,30 +115,15 @@ Frames upTo(int end)
     return frames;
 }
 
-Frames repeated(int frame, int times = kAttempts)
-{
-    return Frames(times, frame);
-}
+Frames repeated(int frame, int times = kAttempts) { return Frames(times, frame); }
 
-Frames from(int begin, int end)
-{
-    return upTo(end).mid(begin);
-}
+Frames from(int begin, int end) { return upTo(end).mid(begin); }
 
-Wire handshakeRefused()
-{
-    return {kAttempts, true, {}, false};
-}
+Wire handshakeRefused() { return {kAttempts, true, {}, false}; }
 
-Wire wordsStopAt(Frames frames)
-{
-    return {1, false, std::move(frames), false};
-}
+Wire wordsStopAt(Frames frames) { return {1, false, std::move(frames), false}; }
 
-Wire finished(Frames frames)
-{
-    return {1, false, std::move(frames), true};
-}
+Wire finished(Frames frames) { return {1, false, std::move(frames), true}; }
 
 Faults faultsWith(void (*set)(Faults &))
 {
@@ -149,7 +140,7 @@ QByteArray tooManyNumbers()
     return text;
 }
 
-} // namespace
+}   // namespace
 
 class TestReliability : public QObject {
     Q_OBJECT
@@ -176,15 +167,12 @@ void TestReliability::deviceFaults_data()
     QTest::newRow("clean transfer of 32768 words")
         << Faults() << kLargestProgram << kRealClock << count(kLargestProgram + 1)
         << finished(upTo(kLargestProgram + 1));
-    QTest::newRow("silent device")
-        << faultsWith([](Faults &f) { f.silent = true; }) << kWords << kFaultClockFactor << count(0)
-        << handshakeRefused();
-    QTest::newRow("stops at word 0")
-        << faultsWith([](Faults &f) { f.stopAtWord = 0; }) << kWords << kFaultClockFactor << count(0)
-        << wordsStopAt(repeated(0));
-    QTest::newRow("stops at word 5")
-        << faultsWith([](Faults &f) { f.stopAtWord = 5; }) << kWords << kFaultClockFactor << count(5)
-        << wordsStopAt(upTo(5) + repeated(5));
+    QTest::newRow("silent device") << faultsWith([](Faults &f) { f.silent = true; }) << kWords
+                                   << kFaultClockFactor << count(0) << handshakeRefused();
+    QTest::newRow("stops at word 0") << faultsWith([](Faults &f) { f.stopAtWord = 0; }) << kWords
+                                     << kFaultClockFactor << count(0) << wordsStopAt(repeated(0));
+    QTest::newRow("stops at word 5") << faultsWith([](Faults &f) { f.stopAtWord = 5; }) << kWords
+                                     << kFaultClockFactor << count(5) << wordsStopAt(upTo(5) + repeated(5));
     QTest::newRow("stops at the extra last frame")
         << faultsWith([](Faults &f) { f.stopAtWord = kWords; }) << kWords << kFaultClockFactor
         << count(kWords) << wordsStopAt(upTo(kWords) + repeated(kWords));
@@ -192,50 +180,45 @@ void TestReliability::deviceFaults_data()
         << faultsWith([](Faults &f) { f.answerByte = 0x15; }) << kWords << kFaultClockFactor << count(0)
         << handshakeRefused();
     QTest::newRow("answers 06 followed by 00")
-        << faultsWith([](Faults &f) { f.trailingByte = 0x00; }) << kWords << kFaultClockFactor
-        << count(0) << handshakeRefused();
-    QTest::newRow("answers 00 followed by 06")
-        << faultsWith([](Faults &f) { f.answerByte = 0x00; f.trailingByte = 0x06; }) << kWords
-        << kFaultClockFactor << allFrames() << finished(upTo(kWords + 1));
+        << faultsWith([](Faults &f) { f.trailingByte = 0x00; }) << kWords << kFaultClockFactor << count(0)
+        << handshakeRefused();
+    QTest::newRow("answers 00 followed by 06") << faultsWith([](Faults &f) {
+        f.answerByte = 0x00;
+        f.trailingByte = 0x06;
+    }) << kWords << kFaultClockFactor << allFrames()
+                                               << finished(upTo(kWords + 1));
     // On the real clock: on the fast one the 0.2 s to spare would be 20 ms,
     // which a loaded machine's scheduling can take.
     QTest::newRow("every answer 0.3 s late: still in time")
-        << faultsWith([](Faults &f) { f.answerLatency = 0.3; }) << kWords
-        << kRealClock << allFrames() << finished(upTo(kWords + 1));
+        << faultsWith([](Faults &f) { f.answerLatency = 0.3; }) << kWords << kRealClock << allFrames()
+        << finished(upTo(kWords + 1));
     // No sequence numbers: the host resends word 3, the device stores it
     // twice, and Label4 still shows every frame acknowledged.
-    QTest::newRow("word 3 answered 0.6 s late: stored twice")
-        << faultsWith([](Faults &f) { f.lateFrame = 3; f.lateBy = realSeconds(0.6); }) << kWords
-        << kFaultClockFactor << allFrames() << finished(upTo(4) + Frames{3} + from(4, kWords + 1));
+    QTest::newRow("word 3 answered 0.6 s late: stored twice") << faultsWith([](Faults &f) {
+        f.lateFrame = 3;
+        f.lateBy = realSeconds(0.6);
+    }) << kWords << kFaultClockFactor << allFrames() << finished(upTo(4) + Frames{3} + from(4, kWords + 1));
     // The stale acknowledgement of word 3 then stands in for a later frame's.
     // The device stays silent from its seventh frame on (word 5, as word 3
     // went out twice), yet Label4 counts word 5 as acknowledged; silent only
     // at the extra last frame, the download even shows complete.
-    QTest::newRow("late answer to word 3 taken for word 5's")
-        << faultsWith([](Faults &f) {
-               f.lateFrame = 3;
-               f.lateBy = realSeconds(0.75);
-               f.stopAtWord = 6;
-           })
-        << kWords << kFaultClockFactor << count(6)
-        << wordsStopAt(upTo(4) + Frames{3, 4, 5} + repeated(6));
-    QTest::newRow("late answer to word 3 taken for the extra last frame's")
-        << faultsWith([](Faults &f) {
-               f.lateFrame = 3;
-               f.lateBy = realSeconds(0.75);
-               f.stopAtWord = kWords + 1;
-           })
-        << kWords << kFaultClockFactor << allFrames()
-        << finished(upTo(4) + Frames{3} + from(4, kWords + 1));
+    QTest::newRow("late answer to word 3 taken for word 5's") << faultsWith([](Faults &f) {
+        f.lateFrame = 3;
+        f.lateBy = realSeconds(0.75);
+        f.stopAtWord = 6;
+    }) << kWords << kFaultClockFactor << count(6) << wordsStopAt(upTo(4) + Frames{3, 4, 5} + repeated(6));
+    QTest::newRow("late answer to word 3 taken for the extra last frame's") << faultsWith([](Faults &f) {
+        f.lateFrame = 3;
+        f.lateBy = realSeconds(0.75);
+        f.stopAtWord = kWords + 1;
+    }) << kWords << kFaultClockFactor << allFrames() << finished(upTo(4) + Frames{3} + from(4, kWords + 1));
     QTest::newRow("answers at the pace of a 9600-baud line")
         << faultsWith([](Faults &f) { f.paced = true; }) << kWords << kRealClock << allFrames()
         << finished(upTo(kWords + 1));
-    QTest::newRow("hangs up at word 0")
-        << faultsWith([](Faults &f) { f.hangUpAtWord = 0; }) << kWords << kFaultClockFactor << count(0)
-        << wordsStopAt(upTo(1));
-    QTest::newRow("hangs up at word 5")
-        << faultsWith([](Faults &f) { f.hangUpAtWord = 5; }) << kWords << kFaultClockFactor << count(5)
-        << wordsStopAt(upTo(6));
+    QTest::newRow("hangs up at word 0") << faultsWith([](Faults &f) { f.hangUpAtWord = 0; }) << kWords
+                                        << kFaultClockFactor << count(0) << wordsStopAt(upTo(1));
+    QTest::newRow("hangs up at word 5") << faultsWith([](Faults &f) { f.hangUpAtWord = 5; }) << kWords
+                                        << kFaultClockFactor << count(5) << wordsStopAt(upTo(6));
     QTest::newRow("hangs up at the extra last frame")
         << faultsWith([](Faults &f) { f.hangUpAtWord = kWords; }) << kWords << kFaultClockFactor
         << count(kWords) << wordsStopAt(upTo(kWords + 1));
@@ -292,10 +275,10 @@ void TestReliability::hostObstacles_data()
         << Obstacle::FileRefused << 1 << QByteArray("1,,2\n") << "无数据!" << QStringList{kFileRefused};
     QTest::newRow("number outside 16 bits")
         << Obstacle::FileRefused << 1 << QByteArray("1\n70000\n") << "无数据!" << QStringList{kFileRefused};
-    QTest::newRow("letters in the file")
-        << Obstacle::FileRefused << 1 << QByteArray("12\nMOV A,B\n") << "无数据!" << QStringList{kFileRefused};
-    QTest::newRow("32769 numbers")
-        << Obstacle::FileRefused << 1 << tooManyNumbers() << "无数据!" << QStringList{kFileRefused};
+    QTest::newRow("letters in the file") << Obstacle::FileRefused << 1 << QByteArray("12\nMOV A,B\n")
+                                         << "无数据!" << QStringList{kFileRefused};
+    QTest::newRow("32769 numbers") << Obstacle::FileRefused << 1 << tooManyNumbers() << "无数据!"
+                                   << QStringList{kFileRefused};
     QTest::newRow("refused file after a good one sends the good one")
         << Obstacle::FileRefusedAfterGoodOne << 1 << QByteArray("1,2,\n") << allFrames()
         << QStringList{kFileRefused};

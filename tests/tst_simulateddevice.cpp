@@ -24,15 +24,19 @@ Q_DECLARE_METATYPE(SimulatedDevice::FaultConfig)
 
 namespace {
 
-constexpr int kAnswerTimeoutMs = 1000;   // far beyond any answer that is on its way
-constexpr int kQuietMs = 60;             // long enough for an unwanted answer to show
-constexpr int kIdleMs = 250;             // the window in which the simulator must sit idle
-constexpr double kIdleCpuSeconds = 0.05; // a spinning thread would use the whole window
+constexpr int kAnswerTimeoutMs = 1000;     // far beyond any answer that is on its way
+constexpr int kQuietMs = 60;               // long enough for an unwanted answer to show
+constexpr int kIdleMs = 250;               // the window in which the simulator must sit idle
+constexpr double kIdleCpuSeconds = 0.05;   // a spinning thread would use the whole window
 constexpr int kProcessTimeoutMs = 3000;
 
 const QByteArray kAck("\x06", 1);
-const QByteArray kHandshake("\x02" "KD7", 4);
-const QByteArray kEndMarker("\x02" "END", 4);
+const QByteArray kHandshake("\x02"
+                            "KD7",
+                            4);
+const QByteArray kEndMarker("\x02"
+                            "END",
+                            4);
 const QByteArray kWord1234("\x02\x34\x12\x26", 4);
 const QByteArray kWord0("\x02\x00\x00\x00", 4);
 const QByteArray kWordFFFF("\x02\xFF\xFF\x00", 4);
@@ -40,15 +44,9 @@ const QByteArray kWord0A0D("\x02\x0D\x0A\x07", 4);   // CR and LF: a cooked line
 const QByteArray kWord1311("\x02\x11\x13\x02", 4);   // XON and XOFF: flow control swallows them
 const QByteArray kBadCheck("\x02\x34\x12\x00", 4);
 
-QByteArray wakeUp()
-{
-    return QByteArray(100, '\xAA') + kHandshake;
-}
+QByteArray wakeUp() { return QByteArray(100, '\xAA') + kHandshake; }
 
-QByteArray bytesOf(const std::string &text)
-{
-    return QByteArray(text.data(), qsizetype(text.size()));
-}
+QByteArray bytesOf(const std::string &text) { return QByteArray(text.data(), qsizetype(text.size())); }
 
 double processCpuSeconds()
 {
@@ -167,7 +165,7 @@ private:
     int fd_ = -1;
 };
 
-} // namespace
+}   // namespace
 
 class TestSimulatedDevice : public QObject {
     Q_OBJECT
@@ -206,12 +204,12 @@ void TestSimulatedDevice::answers_data()
     const QByteArrayList download{wakeUp(), kWord1234, kWord0, kWordFFFF, kWord0, kEndMarker};
     const Words downloaded{0x1234, 0, 65535, 0};
 
-    QTest::newRow("clean download")
-        << Faults{} << true << download << QByteArrayList{kAck, kAck, kAck, kAck, kAck, none}
-        << downloaded << 0 << 0 << true;
+    QTest::newRow("clean download") << Faults{} << true << download
+                                    << QByteArrayList{kAck, kAck, kAck, kAck, kAck, none} << downloaded << 0
+                                    << 0 << true;
     // A broken handshake right before the real one: its start byte begins the match again.
-    const QByteArray noisyWakeUp = QByteArray("\x55\x02KD\x02\x02K", 7) + wakeUp().chopped(4)
-        + QByteArray("\x02KD", 3) + kHandshake;
+    const QByteArray noisyWakeUp
+        = QByteArray("\x55\x02KD\x02\x02K", 7) + wakeUp().chopped(4) + QByteArray("\x02KD", 3) + kHandshake;
     QTest::newRow("noise and broken handshakes before the handshake")
         << Faults{} << true << QByteArrayList{noisyWakeUp, kWord1234, kEndMarker}
         << QByteArrayList{kAck, kAck, none} << Words{0x1234} << 0 << 0 << true;
@@ -221,9 +219,9 @@ void TestSimulatedDevice::answers_data()
     QTest::newRow("silent device still records")
         << faultsWith([](Faults &f) { f.silent = true; }) << true << download
         << QByteArrayList{none, none, none, none, none, none} << downloaded << 0 << 0 << true;
-    QTest::newRow("stop at word 2")
-        << faultsWith([](Faults &f) { f.stopAtWord = 2; }) << true << download
-        << QByteArrayList{kAck, kAck, kAck, none, none, none} << downloaded << 0 << 0 << true;
+    QTest::newRow("stop at word 2") << faultsWith([](Faults &f) { f.stopAtWord = 2; }) << true << download
+                                    << QByteArrayList{kAck, kAck, kAck, none, none, none} << downloaded << 0
+                                    << 0 << true;
     QTest::newRow("answer byte 0x15")
         << faultsWith([](Faults &f) { f.answerByte = 0x15; }) << true << download
         << QByteArrayList(5, QByteArray("\x15")) + QByteArrayList{none} << downloaded << 0 << 0 << true;
@@ -238,8 +236,8 @@ void TestSimulatedDevice::answers_data()
         << Faults{} << true << QByteArrayList{wakeUp(), "\x55" + kWord1234, kEndMarker}
         << QByteArrayList{kAck, kAck, none} << Words{0x1234} << 0 << 1 << true;
     QTest::newRow("download without end marker")
-        << Faults{} << true << QByteArrayList{wakeUp(), kWord1234}
-        << QByteArrayList{kAck, kAck} << Words{0x1234} << 0 << 0 << false;
+        << Faults{} << true << QByteArrayList{wakeUp(), kWord1234} << QByteArrayList{kAck, kAck}
+        << Words{0x1234} << 0 << 0 << false;
 }
 
 void TestSimulatedDevice::answers()
@@ -290,8 +288,10 @@ void TestSimulatedDevice::answerTiming_data()
         << faultsWith([](Faults &f) { f.paced = true; }) << wakeUp() << 0.090;
     QTest::newRow("16 ms adapter latency")
         << faultsWith([](Faults &f) { f.answerLatency = 0.016; }) << kHandshake << 0.015;
-    QTest::newRow("paced with 100 ms latency")
-        << faultsWith([](Faults &f) { f.paced = true; f.answerLatency = 0.1; }) << wakeUp() << 0.190;
+    QTest::newRow("paced with 100 ms latency") << faultsWith([](Faults &f) {
+        f.paced = true;
+        f.answerLatency = 0.1;
+    }) << wakeUp() << 0.190;
 }
 
 void TestSimulatedDevice::answerTiming()
@@ -509,10 +509,10 @@ void TestSimulatedDevice::commandLine_data()
 
     const QByteArray none;
     QTest::newRow("well-behaved") << QStringList{} << QByteArrayList(4, kAck);
-    QTest::newRow("answer byte in hex") << QStringList{"--answer-byte", "0x15"}
-                                        << QByteArrayList(4, QByteArray("\x15"));
-    QTest::newRow("trailing byte in decimal") << QStringList{"--trailing-byte", "10"}
-                                              << QByteArrayList(4, QByteArray("\x06\x0A"));
+    QTest::newRow("answer byte in hex")
+        << QStringList{"--answer-byte", "0x15"} << QByteArrayList(4, QByteArray("\x15"));
+    QTest::newRow("trailing byte in decimal")
+        << QStringList{"--trailing-byte", "10"} << QByteArrayList(4, QByteArray("\x06\x0A"));
     QTest::newRow("stop at word 1") << QStringList{"--stop-at", "1"}
                                     << QByteArrayList{kAck, kAck, none, none};
 }

@@ -6,7 +6,7 @@ constexpr char kNak = 0x15;
 constexpr double kEarliestAnswer = 0.001;   // an answer never arrives the instant a message leaves
 constexpr int kRefusingPortOneIn = 16;
 constexpr std::uint32_t kWordMultiplier = 2654435761u;   // spreads the seed over all 16 bits
-} // namespace
+}   // namespace
 
 DeviceScript::DeviceScript(const std::uint8_t *data, std::size_t size) : data_(data), size_(size)
 {
@@ -15,10 +15,7 @@ DeviceScript::DeviceScript(const std::uint8_t *data, std::size_t size) : data_(d
     wordSeed_ = take();
 }
 
-std::uint8_t DeviceScript::take()
-{
-    return at_ < size_ ? data_[at_++] : 0;
-}
+std::uint8_t DeviceScript::take() { return at_ < size_ ? data_[at_++] : 0; }
 
 quint16 DeviceScript::word(int index) const
 {
@@ -26,10 +23,7 @@ quint16 DeviceScript::word(int index) const
 }
 
 // Any byte but the acknowledgement.
-char DeviceScript::notAck(std::uint8_t byte)
-{
-    return char(byte) == kAck ? kNak : char(byte);
-}
+char DeviceScript::notAck(std::uint8_t byte) { return char(byte) == kAck ? kNak : char(byte); }
 
 DeviceAction DeviceScript::next()
 {

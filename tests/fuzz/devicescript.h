@@ -7,10 +7,10 @@
 
 // What the device and the line do about one message the host sends.
 struct DeviceAction {
-    QByteArray answer;           // the bytes the device sends back; empty for silence
-    double delay = 0;            // seconds after the message was sent
-    double drainSeconds = 0;     // how long the message takes to leave the port
-    bool lineFails = false;      // the line dies as the message is written
+    QByteArray answer;         // the bytes the device sends back; empty for silence
+    double delay = 0;          // seconds after the message was sent
+    double drainSeconds = 0;   // how long the message takes to leave the port
+    bool lineFails = false;    // the line dies as the message is written
 };
 
 // Decodes a fuzzer's bytes into a download scenario: the program's length, a
@@ -19,10 +19,10 @@ struct DeviceAction {
 class DeviceScript {
 public:
     static constexpr int kMaxWords = 40;
-    static constexpr double kPromptDelay = 0.48;    // answers this soon are inside the 0.5 s wait
-    static constexpr double kLateFrom = 0.51;       // answers this late are past it
+    static constexpr double kPromptDelay = 0.48;   // answers this soon are inside the 0.5 s wait
+    static constexpr double kLateFrom = 0.51;      // answers this late are past it
     static constexpr double kLateSpan = 1.0;
-    static constexpr double kLongestDrain = 4.0;    // past the host's 2 s for a stuck line
+    static constexpr double kLongestDrain = 4.0;   // past the host's 2 s for a stuck line
 
     DeviceScript(const std::uint8_t *data, std::size_t size);
 

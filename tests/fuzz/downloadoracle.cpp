@@ -13,9 +13,10 @@ constexpr double kFinalDrain = DownloadProcedure::kFinalDrain;
 constexpr double kLookRounding = 0.001;   // the host waits for input in whole milliseconds
 const QByteArray kPreamble(kPreambleLength, char(0xAA));
 const QByteArray kHandshake("\x02KD7");
-const QByteArray kEndMarker("\x02" "END");
+const QByteArray kEndMarker("\x02"
+                            "END");
 constexpr char kAck = 0x06;
-} // namespace
+}   // namespace
 
 // Reads the host's messages in the order they were sent.
 class DownloadOracle::Cursor {
@@ -83,8 +84,7 @@ void DownloadOracle::checkEnding(const FuzzedDownload &run, const Ending &expect
     fuzzRequire(run.outcome.label4Text() == QString::number(expected.acknowledged),
                 "Label4 shows the frames acknowledged");
     const int frames = run.script.wordCount() + 1;
-    fuzzRequire(int(run.progress.size()) == expected.acknowledged,
-                "progress once per acknowledged frame");
+    fuzzRequire(int(run.progress.size()) == expected.acknowledged, "progress once per acknowledged frame");
     for (std::size_t i = 0; i < run.progress.size(); ++i)
         fuzzRequire(run.progress[i] == std::make_pair(int(i) + 1, frames), "progress counts up by one");
 }
@@ -112,8 +112,7 @@ DownloadOracle::Ending DownloadOracle::walk(const FuzzedDownload &run)
 
 // One attempt of the handshake: a preamble and the handshake, or the closing
 // preamble after ten. False when the host must go on (or has ended).
-bool DownloadOracle::handshakeAnswered(const FuzzedDownload &run, Cursor &cursor, int attempt,
-                                       Ending &ending)
+bool DownloadOracle::handshakeAnswered(const FuzzedDownload &run, Cursor &cursor, int attempt, Ending &ending)
 {
     fuzzRequire(!cursor.atEnd() && cursor.take().bytes == kPreamble,
                 "a preamble goes out before every handshake attempt");
@@ -145,8 +144,7 @@ bool DownloadOracle::frameAnswered(const FuzzedDownload &run, Cursor &cursor, in
     fuzzRequire(!cursor.atEnd(), "a frame goes out until it is answered or ten attempts failed");
     const SentMessage &sent = cursor.take();
     const quint16 word = frame < run.script.wordCount() ? run.script.word(frame) : 0;
-    fuzzRequire(sent.bytes == frameBytes(word),
-                "frame n carries word n; the extra last frame carries 0");
+    fuzzRequire(sent.bytes == frameBytes(word), "frame n carries word n; the extra last frame carries 0");
     const double drain = sent.drainEnd - sent.sentAt;
     const bool stuck = drain > kStuckLine + kPollSlack;
     const bool maybeStuck = drain >= kStuckLine - kPollSlack;

@@ -35,8 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     DownloadProcedure *running = nullptr;
     DownloadProcedure procedure(
         line, rx, clock,
-        {[&] { ++run.openportCalls; ports.Openport(); },
-         [&] { ++run.closeportCalls; ports.Closeport(); },
+        {[&] {
+             ++run.openportCalls;
+             ports.Openport();
+         },
+         [&] {
+             ++run.closeportCalls;
+             ports.Closeport();
+         },
          [&] { ReceiveHandler::MSComm1_OnComm(line, rx, running && running->running()); },
          [&run](int acknowledged, int frames) { run.progress.emplace_back(acknowledged, frames); }});
     running = &procedure;

@@ -161,7 +161,7 @@ void checkAccepted(const ParsedObjectFile &parsed, const QByteArray &text, const
     checkLargestProgram(parsed.words, text);
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -169,8 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const ParsedObjectFile parsed = ObjectFileParser::parse(text);
     fuzzRequire(sameResult(parsed, ObjectFileParser::parse(text)), "parsing is deterministic");
     const std::optional<std::vector<quint16>> byTheRules = readByTheRules(text);
-    fuzzRequire(parsed.ok == byTheRules.has_value(),
-                "a text is accepted exactly when it follows the rules");
+    fuzzRequire(parsed.ok == byTheRules.has_value(), "a text is accepted exactly when it follows the rules");
     if (!parsed.ok) {
         checkRefused(parsed, text);
         return 0;

@@ -6,9 +6,10 @@
 #include <algorithm>
 
 FuzzedLine::FuzzedLine(FakeClock &clock, DeviceScript &script, double deadline)
-    : clock_(clock), script_(script), deadline_(deadline)
-{
-}
+    : clock_(clock),
+      script_(script),
+      deadline_(deadline)
+{}
 
 // Every call the host makes passes here: a download that runs past the
 // longest it can take, or spins without the clock moving, never ends.
@@ -20,10 +21,7 @@ void FuzzedLine::checkBudget()
 
 // Only the preamble goes unanswered and leaves at once; every other message
 // gets the script's next action.
-bool FuzzedLine::answers(const QByteArray &bytes) const
-{
-    return bytes != WireProtocol::preamble();
-}
+bool FuzzedLine::answers(const QByteArray &bytes) const { return bytes != WireProtocol::preamble(); }
 
 void FuzzedLine::schedule(double at, const QByteArray &bytes)
 {

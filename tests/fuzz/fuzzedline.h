@@ -13,11 +13,11 @@
 struct SentMessage {
     QByteArray bytes;
     double sentAt = 0;
-    double drainEnd = 0;         // when its bytes have left the port
-    double drainSeenAt = -1;     // when the host first found the output empty after it
-    double ackLookAt = -1;       // when a look after it ended on 0x06
-    bool lineFailed = false;     // the line died as it was written
-    bool onDeadLine = false;     // written after the line had died
+    double drainEnd = 0;       // when its bytes have left the port
+    double drainSeenAt = -1;   // when the host first found the output empty after it
+    double ackLookAt = -1;     // when a look after it ended on 0x06
+    bool lineFailed = false;   // the line died as it was written
+    bool onDeadLine = false;   // written after the line had died
     bool onClosedPort = false;
 };
 

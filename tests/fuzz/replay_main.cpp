@@ -32,7 +32,7 @@ std::vector<std::uint8_t> contents(const std::filesystem::path &file)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -8,7 +8,11 @@ class FakeClock : public Clock {
 public:
     double now() override { return now_; }
     void sleepFor(double seconds) override { now_ += seconds > 0 ? seconds : 0; }
-    void advanceTo(double when) { if (when > now_) now_ = when; }
+    void advanceTo(double when)
+    {
+        if (when > now_)
+            now_ = when;
+    }
 
 private:
     double now_ = 1000.0;

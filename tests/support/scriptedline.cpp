@@ -105,9 +105,8 @@ void ScriptedLine::Output(const QByteArray &bytes)
     }
     if (const auto answer = policy_(kind, frameNumber)) {
         Pending pending{clock_.now() + answer->delay, answer->bytes};
-        const auto later = std::upper_bound(
-            scheduled_.begin(), scheduled_.end(), pending.at,
-            [](double at, const Pending &p) { return at < p.at; });
+        const auto later = std::upper_bound(scheduled_.begin(), scheduled_.end(), pending.at,
+                                            [](double at, const Pending &p) { return at < p.at; });
         scheduled_.insert(later, pending);
     }
 }
@@ -137,11 +136,8 @@ namespace Devices {
 namespace {
 const QByteArray kAck("\x06", 1);
 
-bool answerable(HostMessage kind)
-{
-    return kind == HostMessage::Handshake || kind == HostMessage::WordFrame;
-}
-} // namespace
+bool answerable(HostMessage kind) { return kind == HostMessage::Handshake || kind == HostMessage::WordFrame; }
+}   // namespace
 
 AnswerPolicy answersEverything()
 {
@@ -184,4 +180,4 @@ AnswerPolicy answersFrameAfter(int frame, double delay)
     };
 }
 
-} // namespace Devices
+}   // namespace Devices

@@ -11,7 +11,13 @@
 #include <optional>
 
 // What the host sent in one Output call, as the device sees it.
-enum class HostMessage { Preamble, Handshake, WordFrame, EndMarker, Other };
+enum class HostMessage {
+    Preamble,
+    Handshake,
+    WordFrame,
+    EndMarker,
+    Other
+};
 HostMessage classify(const QByteArray &bytes);
 
 // The device's answer to one message: its bytes and how long after the
@@ -36,12 +42,12 @@ public:
 
     // Test controls.
     bool openable = true;
-    int failAtFrame = -1;        // the line fails when this frame is written
+    int failAtFrame = -1;              // the line fails when this frame is written
     int failWhileAwaitingFrame = -1;   // ... or while this frame's answer is awaited
-    int drainLooks = 0;          // looks at OutBufferCount before the output has left
-    double secondsPerByte = 0;   // how long each byte takes to leave the line
-    int closesWhileSending = 0;  // closes that cut bytes still on their way
-    QList<QByteArray> writes;    // one entry per Output call
+    int drainLooks = 0;                // looks at OutBufferCount before the output has left
+    double secondsPerByte = 0;         // how long each byte takes to leave the line
+    int closesWhileSending = 0;        // closes that cut bytes still on their way
+    QList<QByteArray> writes;          // one entry per Output call
     int opens = 0;
     int closes = 0;
 
@@ -90,4 +96,4 @@ AnswerPolicy silent();
 AnswerPolicy stopsAtFrame(int frame);
 AnswerPolicy answersWith(const QByteArray &bytes);
 AnswerPolicy answersFrameAfter(int frame, double delay);
-} // namespace Devices
+}   // namespace Devices

@@ -19,8 +19,7 @@ struct WindowOnFakes {
     int endProgramCalls = 0;
     std::function<void()> onEvents = [] {};
     QString port1;
-    Form1 form{Form1Services{&dialog, &line, &clock,
-                             [this](const QString &text) { messages << text; },
+    Form1 form{Form1Services{&dialog, &line, &clock, [this](const QString &text) { messages << text; },
                              [this] { ++endProgramCalls; }, [this] { onEvents(); },
                              [this](int n) { return n == 1 ? port1 : QString(); }}};
 };

@@ -7,7 +7,8 @@
 #include <QSerialPort>
 
 WindowOnLine::WindowOnLine(const SimulatedDevice::FaultConfig &faults, double clockFactor)
-    : device(faults), clock(clockFactor)
+    : device(faults),
+      clock(clockFactor)
 {
     device.start();
     Form1Services services;
@@ -15,9 +16,8 @@ WindowOnLine::WindowOnLine(const SimulatedDevice::FaultConfig &faults, double cl
     services.clock = &clock;
     services.messageBox = [this](const QString &text) { messages << text; };
     services.endProgram = [] {};
-    services.portMapping = [this](int n) {
-        return n == 1 ? QString::fromStdString(device.devicePath()) : QString();
-    };
+    services.portMapping
+        = [this](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); };
     form = std::make_unique<Form1>(services);
 }
 

@@ -7,7 +7,9 @@
 class FirstChoiceDialog : public CommonDialog {
 public:
     FirstChoiceDialog(QWidget *owner, QString firstChoice)
-        : desktop_(owner), firstChoice_(std::move(firstChoice)) {}
+        : desktop_(owner),
+          firstChoice_(std::move(firstChoice))
+    {}
 
     void ShowOpen() override;
 

@@ -63,7 +63,7 @@ int runHeadless(Form1 &form, SimulatedDevice &device, const QString &picture)
     return exact && form.ui.Label4->text() == QString::number(expected.size()) ? 0 : 1;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -93,9 +93,8 @@ int main(int argc, char *argv[])
     FirstChoiceDialog dialog(nullptr, options.value("sample"));
     Form1Services services;
     services.dialog = &dialog;
-    services.portMapping = [&device](int n) {
-        return n == 1 ? QString::fromStdString(device.devicePath()) : QString();
-    };
+    services.portMapping
+        = [&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); };
     Form1 form(services);
     formPointer = &form;
     form.setWindowTitle(kDemoTitle);

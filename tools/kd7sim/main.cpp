@@ -29,10 +29,9 @@ constexpr long kLargestByte = 255;
 constexpr long kLargestIndex = std::numeric_limits<int>::max();
 constexpr double kMillisecondsPerSecond = 1000.0;
 
-constexpr char kUsage[] =
-    "usage: kd7sim [--device PATH] [--words FILE] [--transcript FILE] [--silent]"
-    " [--stop-at N] [--answer-byte X] [--trailing-byte Y] [--late-frame N]"
-    " [--late-by SECONDS] [--hang-up-at N] [--paced] [--latency-ms MS] [--once]";
+constexpr char kUsage[] = "usage: kd7sim [--device PATH] [--words FILE] [--transcript FILE] [--silent]"
+                          " [--stop-at N] [--answer-byte X] [--trailing-byte Y] [--late-frame N]"
+                          " [--late-by SECONDS] [--hang-up-at N] [--paced] [--latency-ms MS] [--once]";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -72,8 +71,7 @@ std::optional<double> parseDuration(const std::string &text, double largest)
     return value;
 }
 
-template <typename T>
-bool store(std::optional<T> &target, std::optional<long> value)
+template <typename T> bool store(std::optional<T> &target, std::optional<long> value)
 {
     if (value)
         target = T(*value);
@@ -148,10 +146,7 @@ std::optional<Options> parseArguments(int argc, char **argv)
     return options;
 }
 
-void requestStop(int)
-{
-    stopRequested = 1;
-}
+void requestStop(int) { stopRequested = 1; }
 
 void installSignalHandlers()
 {
@@ -221,7 +216,7 @@ bool saveResults(const SimulatedDevice &device, const Options &options)
     return wordsSaved && transcriptSaved;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -232,8 +227,7 @@ int main(int argc, char **argv)
     }
     installSignalHandlers();
     SimulatedDevice device(options->faults);
-    const bool listening = options->device.empty() ? device.start()
-                                                   : device.startOnDevice(options->device);
+    const bool listening = options->device.empty() ? device.start() : device.startOnDevice(options->device);
     if (!listening) {
         std::cerr << "kd7sim: " << device.lastError() << '\n';
         return kExitFailure;

@@ -98,37 +98,22 @@ void wakeOnTime()
 #endif
 }
 
-} // namespace
+}   // namespace
 
 bool SimulatedDevice::DueLater::operator()(const PendingAnswer &a, const PendingAnswer &b) const
 {
     return a.due != b.due ? a.due > b.due : a.order > b.order;
 }
 
-SimulatedDevice::SimulatedDevice()
-    : SimulatedDevice(FaultConfig())
-{
-}
+SimulatedDevice::SimulatedDevice() : SimulatedDevice(FaultConfig()) {}
 
-SimulatedDevice::SimulatedDevice(FaultConfig faults)
-    : faults_(std::move(faults))
-{
-}
+SimulatedDevice::SimulatedDevice(FaultConfig faults) : faults_(std::move(faults)) {}
 
-SimulatedDevice::~SimulatedDevice()
-{
-    stop();
-}
+SimulatedDevice::~SimulatedDevice() { stop(); }
 
-bool SimulatedDevice::start()
-{
-    return startLine(LineKind::PseudoTerminal, {});
-}
+bool SimulatedDevice::start() { return startLine(LineKind::PseudoTerminal, {}); }
 
-bool SimulatedDevice::startOnDevice(const std::string &path)
-{
-    return startLine(LineKind::SerialPort, path);
-}
+bool SimulatedDevice::startOnDevice(const std::string &path) { return startLine(LineKind::SerialPort, path); }
 
 bool SimulatedDevice::startLine(LineKind kind, const std::string &path)
 {

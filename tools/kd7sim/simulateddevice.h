@@ -27,15 +27,15 @@ public:
     // Ways to misbehave; the defaults make a well-behaved device. A frame's
     // index counts the good word frames of one download from 0, resends included.
     struct FaultConfig {
-        bool silent = false;                          // never answer anything
-        std::optional<int> stopAtWord;                // frames from this index on go unanswered
-        std::optional<std::uint8_t> answerByte;       // answer with this byte instead of 0x06
-        std::optional<std::uint8_t> trailingByte;     // sent right after each answer, in the same write
-        std::optional<int> lateFrame;                 // this frame is answered lateBy seconds late
+        bool silent = false;                        // never answer anything
+        std::optional<int> stopAtWord;              // frames from this index on go unanswered
+        std::optional<std::uint8_t> answerByte;     // answer with this byte instead of 0x06
+        std::optional<std::uint8_t> trailingByte;   // sent right after each answer, in the same write
+        std::optional<int> lateFrame;               // this frame is answered lateBy seconds late
         double lateBy = kDefaultLateBy;
-        std::optional<int> hangUpAtWord;              // the line closes when this frame arrives (once)
-        bool paced = false;                           // answers wait for the bytes to cross a 9600-baud line
-        double answerLatency = 0.0;                   // seconds added before every answer
+        std::optional<int> hangUpAtWord;   // the line closes when this frame arrives (once)
+        bool paced = false;                // answers wait for the bytes to cross a 9600-baud line
+        double answerLatency = 0.0;        // seconds added before every answer
     };
 
     // One download: from a handshake to its end marker or the next handshake.
@@ -51,10 +51,10 @@ public:
     struct Counters {
         int handshakesSeen = 0;
         int handshakesAnswered = 0;
-        int framesReceived = 0;        // frames with a good check byte, each stored as a word
+        int framesReceived = 0;   // frames with a good check byte, each stored as a word
         int framesAnswered = 0;
-        int badCheckBytes = 0;         // frames dropped unanswered
-        int skippedBytes = 0;          // bytes between frames that could not start one
+        int badCheckBytes = 0;   // frames dropped unanswered
+        int skippedBytes = 0;    // bytes between frames that could not start one
         int endMarkers = 0;
         int hangUps = 0;
         long long bytesReceived = 0;   // also those past the transcript's limit
@@ -78,7 +78,7 @@ public:
 
     std::string devicePath() const;   // the line last opened, even after a hang-up
     std::string lastError() const;
-    bool hungUp() const;              // the line was closed by hangUpAtWord
+    bool hungUp() const;   // the line was closed by hangUpAtWord
     void setFaults(const FaultConfig &faults);
 
     std::vector<std::uint16_t> words() const;   // the latest session's
@@ -94,18 +94,27 @@ private:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
 
-    static constexpr int kPollIntervalMs = 20;                         // how soon stop() is noticed
-    static constexpr std::chrono::microseconds kWakeEarly{200};        // covers a timed wait's late wake-up
+    static constexpr int kPollIntervalMs = 20;                    // how soon stop() is noticed
+    static constexpr std::chrono::microseconds kWakeEarly{200};   // covers a timed wait's late wake-up
     static constexpr std::size_t kReadChunk = 4096;
-    static constexpr std::size_t kTranscriptLimit = 16 * 1024 * 1024;  // a flooding host cannot exhaust memory
-    static constexpr std::size_t kStoredWordsLimit = 1 << 20;          // a session: a full program with every frame sent 10 times fits 3 times
-    static constexpr std::size_t kSessionLimit = 64;                   // with those, at most 128 MiB of words
-    static constexpr std::size_t kOutgoingLimit = 64 * 1024;           // a host that never reads loses answers
+    static constexpr std::size_t kTranscriptLimit
+        = 16 * 1024 * 1024;   // a flooding host cannot exhaust memory
+    static constexpr std::size_t kStoredWordsLimit = 1
+        << 20;   // a session: a full program with every frame sent 10 times fits 3 times
+    static constexpr std::size_t kSessionLimit = 64;           // with those, at most 128 MiB of words
+    static constexpr std::size_t kOutgoingLimit = 64 * 1024;   // a host that never reads loses answers
     static constexpr int kFrameLength = 4;
-    static constexpr std::size_t kResponseLimit = 65536;              // a whole download, with room for resends
+    static constexpr std::size_t kResponseLimit = 65536;   // a whole download, with room for resends
 
-    enum class LineKind { None, PseudoTerminal, SerialPort };
-    enum class ParseState { AwaitHandshake, InWords };
+    enum class LineKind {
+        None,
+        PseudoTerminal,
+        SerialPort
+    };
+    enum class ParseState {
+        AwaitHandshake,
+        InWords
+    };
 
     struct PendingAnswer {
         TimePoint due;
