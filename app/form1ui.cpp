@@ -2,10 +2,10 @@
 
 #include "app/commandbutton.h"
 #include "app/deviceicon.h"
-#include "app/fonts.h"
+#include "ui/fonts.h"
 #include "app/formcolors.h"
 #include "app/printsurface.h"
-#include "app/twips.h"
+#include "ui/twips.h"
 
 #include <QLabel>
 #include <QLayout>

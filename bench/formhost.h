@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/chosenfile.h"
+#include "openfile.h"
 
 #include <QStringList>
 
@@ -30,7 +30,7 @@ public:
     void setShown(bool shown);
 
 private:
-    ChosenFile dialog_;
+    OpenFile dialog_;
     QStringList messages_;
     std::unique_ptr<Form1> form_;
 };

@@ -1,7 +1,7 @@
 #include "serial/form2.h"
 
-#include "app/fonts.h"
-#include "app/twips.h"
+#include "ui/fonts.h"
+#include "ui/twips.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
 

@@ -2,8 +2,9 @@
 
 #include "serial/linesettings.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, which it builds on
+#include <mmsystem.h>
 
 #include <algorithm>
 
@@ -214,12 +215,12 @@ void Win32SerialLine::waitForInput(int milliseconds)
         return;
     if (!setReadWait(milliseconds))
         return;
-    char byte = 0;
+    char received = 0;
     DWORD read = 0;
-    if (!::ReadFile(asHandle(handle_), &byte, 1, &read, nullptr))
+    if (!::ReadFile(asHandle(handle_), &received, 1, &read, nullptr))
         failed();
     else if (read == 1)
-        lookahead_.append(byte);
+        lookahead_.append(received);
 }
 
 // The receive event, raised from the window thread's event processing when

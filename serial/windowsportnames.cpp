@@ -1,8 +1,9 @@
 #include "serial/windowsportnames.h"
 
+#include <windows.h>
+// after windows.h, which they build on
 #include <devguid.h>
 #include <setupapi.h>
-#include <windows.h>
 
 #include <vector>
 

@@ -24,7 +24,7 @@ cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DKD7_WINDOWS_ICON="$out/kd7load.ico" >/dev/null
+  -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$out/build" -j "$jobs" --target kd7load tst_objectfile tst_downloadprocedure tst_comport
 
 dll_dirs=("$qt/bin" "/usr/lib/gcc/$mingw/12-posix" "/usr/$mingw/lib")
