@@ -2,9 +2,9 @@
 
 #include "app/commandbutton.h"
 #include "app/deviceicon.h"
-#include "ui/fonts.h"
 #include "app/formcolors.h"
 #include "app/printsurface.h"
+#include "ui/fonts.h"
 #include "ui/twips.h"
 
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "serial/form2.h"
 
-#include "ui/fonts.h"
-#include "ui/twips.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
+#include "ui/fonts.h"
+#include "ui/twips.h"
 
 #include <QLabel>
 #include <QPushButton>
