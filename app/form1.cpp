@@ -21,9 +21,7 @@ Form1::Form1(Services services, QWidget *parent)
     : QMainWindow(parent),
       services_(withDefaults(std::move(services))),
       ports_(*services_.line, services_.messageBox),
-      download_(*services_.line, rx, *services_.clock,
-                {[this] { Openport(); }, [this] { Closeport(); }, services_.processEvents,
-                 [this](int acknowledged, int frames) { showProgress(acknowledged, frames); }})
+      download_(*services_.line, rx, *services_.clock, downloadHooks())
 {
     ui.setupUi(this);
     progress_ = std::make_unique<DownloadProgress>(*ui.progress, *services_.clock);
@@ -65,6 +63,16 @@ Form1::Services Form1::withDefaults(Services s)
     if (!s.processEvents)
         s.processEvents = [] { QCoreApplication::processEvents(); };
     return s;
+}
+
+DownloadProcedure::Hooks Form1::downloadHooks()
+{
+    DownloadProcedure::Hooks hooks;
+    hooks.Openport = [this] { Openport(); };
+    hooks.Closeport = [this] { Closeport(); };
+    hooks.processEvents = services_.processEvents;
+    hooks.progress = [this](int acknowledged, int frames) { showProgress(acknowledged, frames); };
+    return hooks;
 }
 
 void Form1::Form_Load()

@@ -66,6 +66,7 @@ protected:
 
 private:
     Services withDefaults(Services services);
+    DownloadProcedure::Hooks downloadHooks();
     void setCommandsEnabled(bool enabled);
     void showProgress(int acknowledged, int frames);
 

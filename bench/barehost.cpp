@@ -8,12 +8,17 @@
 BareHost::BareHost(SimulatedDevice &device)
     : line_([&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); }),
       ports_(line_, [this](const QString &text) { messages_ << text; }),
-      procedure_(line_, rx_, clock_,
-                 {[this] { ports_.Openport(); },
-                  [this] { ports_.Closeport(); },
-                  [] { QCoreApplication::processEvents(); },
-                  {}})
+      procedure_(line_, rx_, clock_, hooks())
 {}
+
+DownloadProcedure::Hooks BareHost::hooks()
+{
+    DownloadProcedure::Hooks h;
+    h.Openport = [this] { ports_.Openport(); };
+    h.Closeport = [this] { ports_.Closeport(); };
+    h.processEvents = [] { QCoreApplication::processEvents(); };
+    return h;
+}
 
 DownloadOutcome BareHost::download(const ProgramImage &image)
 {

@@ -21,6 +21,8 @@ public:
     const QStringList &messages() const { return messages_; }
 
 private:
+    DownloadProcedure::Hooks hooks();
+
     QStringList messages_;
     QtSerialLine line_;
     ReceiveState rx_;

@@ -92,7 +92,7 @@ DownloadProcedure::Step DownloadProcedure::sendWord(quint16 word)
         TxFrame = WireProtocol::wordFrame(word);
         line_.Output(WireProtocol::bytes(TxFrame));
         Step step = awaitOutputDrained();
-        if (step == Step::Acknowledged)
+        if (step == Step::Drained)
             step = awaitAcknowledgement();
         if (step != Step::TimedOut)
             return step;
@@ -112,7 +112,7 @@ DownloadProcedure::Step DownloadProcedure::awaitOutputDrained()
             return Step::LineFailed;
         const int pending = line_.OutBufferCount();
         if (pending == 0)
-            return Step::Acknowledged;
+            return Step::Drained;
         if (clock_.now() - start >= kStuckLine)
             return Step::LineFailed;
         clock_.sleepFor(std::clamp(pending * kSecondsPerByte, 0.0005, 0.005));

@@ -56,20 +56,21 @@ public:
     void abort() { aborted_ = true; }
     bool running() const { return running_; }
 
-    // The state of the download under way.
-    int WordIndex = 0;
-    int TryCount = 0;
-    double StartTime = 0;
-    WireProtocol::WordFrame TxFrame{};
-
 private:
     enum class Step {
+        Drained,
         Acknowledged,
         TimedOut,
         GaveUp,
         LineFailed,
         Aborted
     };
+
+    // The state of the download under way.
+    int WordIndex = 0;
+    int TryCount = 0;
+    double StartTime = 0;
+    WireProtocol::WordFrame TxFrame{};
 
     DownloadOutcome transfer(const ProgramImage &image);
     Step handshake();

@@ -21,6 +21,8 @@ public:
     void setCommPort(int port) { commPort_ = port; }
     QString Settings() const { return settings_; }
     void setSettings(const QString &settings) { settings_ = settings; }
+    // Openport sets binary input, which is all this control reads: Input
+    // always returns bytes. The mode is kept as the port was told it.
     int InputMode() const { return inputMode_; }
     void setInputMode(int mode) { inputMode_ = mode; }
     int InputLen() const { return inputLen_; }

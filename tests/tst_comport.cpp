@@ -26,13 +26,16 @@ struct Window {
     ChosenFile dialog;
     QStringList messages;
     int ends = 0;
-    Form1 form{Form1Services{&dialog,
-                             nullptr,
-                             nullptr,
-                             [this](const QString &text) { messages << text; },
-                             [this] { ++ends; },
-                             {},
-                             {}}};
+    Form1 form{services()};
+
+    Form1Services services()
+    {
+        Form1Services s;
+        s.dialog = &dialog;
+        s.messageBox = [this](const QString &text) { messages << text; };
+        s.endProgram = [this] { ++ends; };
+        return s;
+    }
 
     QString download(int port)
     {

@@ -31,19 +31,22 @@ struct Rig {
     std::function<void()> onEvents = [] {};
     int openportCalls = 0;
     int closeportCalls = 0;
-    DownloadProcedure procedure{line,
-                                rx,
-                                clock,
-                                {[this] {
-                                     ++openportCalls;
-                                     ports.Openport();
-                                 },
-                                 [this] {
-                                     ++closeportCalls;
-                                     ports.Closeport();
-                                 },
-                                 [this] { onEvents(); },
-                                 {}}};
+    DownloadProcedure procedure{line, rx, clock, hooks()};
+
+    DownloadProcedure::Hooks hooks()
+    {
+        DownloadProcedure::Hooks h;
+        h.Openport = [this] {
+            ++openportCalls;
+            ports.Openport();
+        };
+        h.Closeport = [this] {
+            ++closeportCalls;
+            ports.Closeport();
+        };
+        h.processEvents = [this] { onEvents(); };
+        return h;
+    }
 
     explicit Rig(AnswerPolicy policy) : line(clock, std::move(policy)) {}
 

@@ -144,8 +144,14 @@ void TestForm2::noChoiceMakesTheNextDownloadFail()
     ChosenFile dialog;
     dialog.next = file.fileName();
     QStringList messages;
-    Form1 form(Form1Services{&dialog, nullptr, &clock, [&](const QString &m) { messages << m; }, [] {}, [] {},
-                             [&](int n) { return n == 1 ? device.devicePath() : QString(); }});
+    Form1Services services;
+    services.dialog = &dialog;
+    services.clock = &clock;
+    services.messageBox = [&](const QString &m) { messages << m; };
+    services.endProgram = [] {};
+    services.processEvents = [] {};
+    services.portMapping = [&](int n) { return n == 1 ? device.devicePath() : QString(); };
+    Form1 form(services);
     form.ui.OPEN->trigger();
     form.ui.CONFIG->trigger();
     form.form2()->Command1->click();

@@ -19,7 +19,18 @@ struct WindowOnFakes {
     int endProgramCalls = 0;
     std::function<void()> onEvents = [] {};
     QString port1;
-    Form1 form{Form1Services{&dialog, &line, &clock, [this](const QString &text) { messages << text; },
-                             [this] { ++endProgramCalls; }, [this] { onEvents(); },
-                             [this](int n) { return n == 1 ? port1 : QString(); }}};
+    Form1 form{services()};
+
+    Form1Services services()
+    {
+        Form1Services s;
+        s.dialog = &dialog;
+        s.line = &line;
+        s.clock = &clock;
+        s.messageBox = [this](const QString &text) { messages << text; };
+        s.endProgram = [this] { ++endProgramCalls; };
+        s.processEvents = [this] { onEvents(); };
+        s.portMapping = [this](int n) { return n == 1 ? port1 : QString(); };
+        return s;
+    }
 };
