@@ -5,6 +5,7 @@
 #include "app/messagebox.h"
 #include "app/printsurface.h"
 #include "serial/module1.h"
+#include "tests/support/captions.h"
 #include "tests/support/windowonfakes.h"
 
 #include <QAction>
@@ -88,7 +89,7 @@ private slots:
     void printingPastTheBottomKeepsNothing();
     void messageBoxSpeaksChinese();
     void iconHasSixteenColours();
-    void picture();
+    void captionsShowWhole();
 };
 
 void TestForm1::initTestCase() { QVERIFY(installChineseCatalogues(*qApp)); }
@@ -504,7 +505,8 @@ void TestForm1::iconHasSixteenColours()
     QVERIFY(opaque.size() >= 4 && opaque.size() <= 16);
 }
 
-void TestForm1::picture()
+// Every caption shows whole in its control; the picture is kept for README.
+void TestForm1::captionsShowWhole()
 {
     Window w;
     w.form.ui.Label2->setText(QStringLiteral("/home/operator/程序/PROG.OBJ"));
@@ -512,6 +514,8 @@ void TestForm1::picture()
     w.form.ui.Label4->setText(QStringLiteral("1025"));
     w.form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    const QStringList clipped = clippedCaptions(w.form);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
     QDir().mkpath(QStringLiteral(KD7_TEST_OUTPUT_DIR));
     const QString path = QStringLiteral(KD7_TEST_OUTPUT_DIR "/form1.png");
     QVERIFY(w.form.grab().save(path));

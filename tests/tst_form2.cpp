@@ -2,6 +2,7 @@
 #include "serial/form2.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
+#include "tests/support/captions.h"
 #include "tests/support/ptypair.h"
 #include "tests/support/windowonfakes.h"
 
@@ -49,7 +50,7 @@ private slots:
     void typedTextNeverChangesThePort();
     void tooltipsNameWhatEachNumberOpens();
     void exitWhileShownEndsEverything();
-    void picture();
+    void captionsShowWhole();
 };
 
 void TestForm2::controls_data()
@@ -246,11 +247,14 @@ void TestForm2::exitWhileShownEndsEverything()
     QVERIFY(!form2->isVisible());
 }
 
-void TestForm2::picture()
+// Every caption shows whole in its control; the picture is kept for README.
+void TestForm2::captionsShowWhole()
 {
     Window w;
     Form2 *form2 = w.settings();
     QVERIFY(QTest::qWaitForWindowExposed(form2));
+    const QStringList clipped = clippedCaptions(*form2);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
     QDir().mkpath(QStringLiteral(KD7_TEST_OUTPUT_DIR));
     QVERIFY(form2->grab().save(QStringLiteral(KD7_TEST_OUTPUT_DIR "/form2.png")));
 }
