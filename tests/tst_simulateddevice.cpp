@@ -1,4 +1,5 @@
 #include "kd7sim/simulateddevice.h"
+#include "kd7sim/terminal.h"
 
 #include <QByteArrayList>
 #include <QElapsedTimer>
@@ -460,14 +461,11 @@ void TestSimulatedDevice::hostClosingThePortLeavesTheLineUp()
 // LF, XON and XOFF pass both ways unchanged.
 void TestSimulatedDevice::listensOnASerialPort()
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    QVERIFY(master >= 0);
-    HostPort host(master);
-    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
-    QVERIFY(::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0);
-    const char *name = ::ptsname(master);
-    QVERIFY(name);
-    const std::string path = name;
+    const Terminal::PseudoTerminal pty = Terminal::openPseudoTerminal();
+    QVERIFY(pty.master >= 0);
+    HostPort host(pty.master);
+    QVERIFY(::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK) == 0);
+    const std::string &path = pty.path;
 
     Faults faults;
     faults.trailingByte = 0x0A;

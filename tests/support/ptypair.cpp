@@ -1,5 +1,7 @@
 #include "tests/support/ptypair.h"
 
+#include "kd7sim/terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -8,20 +10,16 @@
 
 PtyPair::PtyPair()
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        hangUp();
+    const Terminal::PseudoTerminal pty = Terminal::openPseudoTerminal();
+    master_ = pty.master;
+    if (master_ < 0)
         return;
-    }
-    path_ = QString::fromLocal8Bit(::ptsname(master_));
+    path_ = QString::fromStdString(pty.path);
     // Keep the device end open ourselves, raw, so the port's own closing
     // never hangs up the line between tests.
-    keptSlave_ = ::open(path_.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    termios raw{};
-    if (keptSlave_ >= 0 && ::tcgetattr(keptSlave_, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::tcsetattr(keptSlave_, TCSANOW, &raw);
-    }
+    keptSlave_ = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY);
+    if (keptSlave_ >= 0)
+        Terminal::makeRaw(keptSlave_);
 }
 
 PtyPair::~PtyPair() { hangUp(); }

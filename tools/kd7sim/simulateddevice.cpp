@@ -1,5 +1,7 @@
 #include "kd7sim/simulateddevice.h"
 
+#include "kd7sim/terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -17,7 +19,6 @@ namespace {
 constexpr char kHandshakeBody[] = "KD7";   // after the start byte
 constexpr char kEndMarkerBody[] = "END";
 constexpr std::uint8_t kHandshake[] = {SimulatedDevice::kStart, 'K', 'D', '7'};
-constexpr std::size_t kSlaveNameLength = 128;
 constexpr unsigned long kTimerSlackNs = 1;   // the least the kernel takes; 0 means its default
 
 using Clock = std::chrono::steady_clock;
@@ -33,54 +34,6 @@ Clock::duration delayOf(double seconds)
 }
 
 // Closes a descriptor on a failure path without losing the failure's errno.
-void closeKeepingErrno(int fd)
-{
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-}
-
-// Whatever the host does to it, the line must carry bytes unchanged: no echo,
-// no line editing, no CR/LF translation and no XON/XOFF flow control.
-bool makeRaw(int fd)
-{
-    termios settings{};
-    if (::tcgetattr(fd, &settings) != 0)
-        return false;
-    ::cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-    settings.c_cflag &= ~(CSTOPB | PARENB);
-#ifdef CRTSCTS
-    settings.c_cflag &= ~CRTSCTS;
-#endif
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = 0;
-    ::cfsetispeed(&settings, B9600);
-    ::cfsetospeed(&settings, B9600);
-    return ::tcsetattr(fd, TCSANOW, &settings) == 0;
-}
-
-// The listening thread must never block on the line, and programs this
-// process starts (kd7sim from the tests) must not inherit it: a copy of the
-// descriptor elsewhere would keep the line up after a hang-up.
-bool setNonBlockingAndPrivate(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0
-        && ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
-}
-
-std::string slaveName(int master)
-{
-#ifdef __GLIBC__
-    char name[kSlaveNameLength] = {};
-    return ::ptsname_r(master, name, sizeof name) == 0 ? std::string(name) : std::string();
-#else
-    const char *name = ::ptsname(master);   // only this thread opens pseudo-terminals here
-    return name ? std::string(name) : std::string();
-#endif
-}
-
 timespec timespecOf(Clock::duration wait)
 {
     using namespace std::chrono;
@@ -167,22 +120,22 @@ bool SimulatedDevice::openLine()
 
 bool SimulatedDevice::openPseudoTerminal()
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0)
+    const Terminal::PseudoTerminal pty = Terminal::openPseudoTerminal();
+    if (pty.master < 0)
         return fail("cannot open a pseudo-terminal");
-    const std::string path = slaveName(master);
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || path.empty()
-        || !setNonBlockingAndPrivate(master)) {
-        closeKeepingErrno(master);
+    const int master = pty.master;
+    const std::string &path = pty.path;
+    if (!Terminal::setNonBlockingAndPrivate(master)) {
+        Terminal::closeKeepingErrno(master);
         return fail("cannot prepare the pseudo-terminal");
     }
     // Our own descriptor on the device end: without it the line hangs up each
     // time the host closes its port, and the master end then reports errors.
     const int slave = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0 || !makeRaw(slave)) {
+    if (slave < 0 || !Terminal::makeRaw(slave)) {
         if (slave >= 0)
-            closeKeepingErrno(slave);
-        closeKeepingErrno(master);
+            Terminal::closeKeepingErrno(slave);
+        Terminal::closeKeepingErrno(master);
         return fail("cannot set up " + path);
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -197,8 +150,8 @@ bool SimulatedDevice::openSerialPort()
     const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return fail("cannot open " + path_);
-    if (!makeRaw(fd)) {
-        closeKeepingErrno(fd);
+    if (!Terminal::makeRaw(fd)) {
+        Terminal::closeKeepingErrno(fd);
         return fail(path_ + " is not a usable serial port");
     }
     std::lock_guard<std::mutex> lock(mutex_);
