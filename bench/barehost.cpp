@@ -1,4 +1,5 @@
 #include "barehost.h"
+#include "kd7sim/simulatedport.h"
 
 #include "kd7sim/simulateddevice.h"
 #include "serial/module1.h"
@@ -6,7 +7,7 @@
 #include <QCoreApplication>
 
 BareHost::BareHost(SimulatedDevice &device)
-    : line_([&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); }),
+    : line_(portOneOn(device)),
       ports_(line_, [this](const QString &text) { messages_ << text; }),
       procedure_(line_, rx_, clock_, hooks())
 {}

@@ -1,4 +1,5 @@
 #include "formhost.h"
+#include "kd7sim/simulatedport.h"
 
 #include "app/form1.h"
 #include "kd7sim/simulateddevice.h"
@@ -14,8 +15,7 @@ FormHost::FormHost(SimulatedDevice &device)
     services.dialog = &dialog_;
     services.messageBox = [this](const QString &text) { messages_ << text; };
     services.endProgram = [] {};
-    services.portMapping
-        = [&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); };
+    services.portMapping = portOneOn(device);
     form_ = std::make_unique<Form1>(services);
     setShown(true);
 }

@@ -41,6 +41,11 @@ bool naturalPortOrder(const QString &a, const QString &b)
     return (a.size() - i) < (b.size() - j);
 }
 
+PortMapping portOneAt(std::function<QString()> where)
+{
+    return [where = std::move(where)](int portNo) { return portNo == 1 ? where() : QString(); };
+}
+
 QString portAmong(QStringList locations, int portNo)
 {
     if (portNo < 1 || portNo > locations.size())

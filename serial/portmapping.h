@@ -9,6 +9,11 @@
 // an empty text when the number names no port.
 using PortMapping = std::function<QString(int portNo)>;
 
+// Port 1 opens the location `where` gives at the moment of opening (a device
+// plugged in again may come back under a new name); no other number names a
+// port. Wires the tool to one known device, a simulated one say.
+PortMapping portOneAt(std::function<QString()> where);
+
 // Orders system locations with runs of digits taken as numbers: ttyS2
 // comes before ttyS10.
 bool naturalPortOrder(const QString &a, const QString &b);

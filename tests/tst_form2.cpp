@@ -151,7 +151,7 @@ void TestForm2::noChoiceMakesTheNextDownloadFail()
     services.messageBox = [&](const QString &m) { messages << m; };
     services.endProgram = [] {};
     services.processEvents = [] {};
-    services.portMapping = [&](int n) { return n == 1 ? device.devicePath() : QString(); };
+    services.portMapping = portOneAt([&] { return device.devicePath(); });
     Form1 form(services);
     form.ui.OPEN->trigger();
     form.ui.CONFIG->trigger();

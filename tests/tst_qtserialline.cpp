@@ -21,7 +21,7 @@ namespace {
 // A port controller whose port 1 is the pseudo-terminal, and 2 names nothing.
 struct PortOnPty {
     PtyPair device;
-    QtSerialLine line{[this](int n) { return n == 1 ? device.devicePath() : QString(); }};
+    QtSerialLine line{portOneAt([this] { return device.devicePath(); })};
     QStringList messages;
     PortController ports{line, [this](const QString &m) { messages << m; }};
 };

@@ -30,7 +30,7 @@ struct WindowOnFakes {
         s.messageBox = [this](const QString &text) { messages << text; };
         s.endProgram = [this] { ++endProgramCalls; };
         s.processEvents = [this] { onEvents(); };
-        s.portMapping = [this](int n) { return n == 1 ? port1 : QString(); };
+        s.portMapping = portOneAt([this] { return port1; });
         return s;
     }
 };

@@ -1,4 +1,5 @@
 #include "tests/support/windowonline.h"
+#include "kd7sim/simulatedport.h"
 
 #include <QAction>
 #include <QFile>
@@ -16,8 +17,7 @@ WindowOnLine::WindowOnLine(const SimulatedDevice::FaultConfig &faults, double cl
     services.clock = &clock;
     services.messageBox = [this](const QString &text) { messages << text; };
     services.endProgram = [] {};
-    services.portMapping
-        = [this](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); };
+    services.portMapping = portOneOn(device);
     form = std::make_unique<Form1>(services);
 }
 

@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "firstchoicedialog.h"
 #include "kd7sim/simulateddevice.h"
+#include "kd7sim/simulatedport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -93,8 +94,7 @@ int main(int argc, char *argv[])
     FirstChoiceDialog dialog(nullptr, options.value("sample"));
     Form1Services services;
     services.dialog = &dialog;
-    services.portMapping
-        = [&device](int n) { return n == 1 ? QString::fromStdString(device.devicePath()) : QString(); };
+    services.portMapping = portOneOn(device);
     Form1 form(services);
     formPointer = &form;
     form.setWindowTitle(kDemoTitle);
