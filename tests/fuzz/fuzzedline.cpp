@@ -8,7 +8,8 @@
 FuzzedLine::FuzzedLine(FakeClock &clock, DeviceScript &script, double deadline)
     : clock_(clock),
       script_(script),
-      deadline_(deadline)
+      deadline_(deadline),
+      input_(clock)
 {}
 
 // Every call the host makes passes here: a download that runs past the
@@ -25,32 +26,20 @@ bool FuzzedLine::answers(const QByteArray &bytes) const { return bytes != WirePr
 
 void FuzzedLine::schedule(double at, const QByteArray &bytes)
 {
-    const Arrival arrival{at, bytes};
-    arrivals.push_back(arrival);
-    const auto later = std::upper_bound(scheduled_.begin(), scheduled_.end(), at,
-                                        [](double t, const Arrival &a) { return t < a.at; });
-    scheduled_.insert(later, arrival);
-}
-
-void FuzzedLine::deliverDue()
-{
-    while (!scheduled_.empty() && scheduled_.front().at <= clock_.now()) {
-        input_ += scheduled_.front().bytes;
-        scheduled_.pop_front();
-    }
+    arrivals.push_back(Arrival{at, bytes});
+    input_.schedule(at, bytes);
 }
 
 int FuzzedLine::InBufferCount()
 {
     checkBudget();
-    deliverDue();
-    return open_ ? int(input_.size()) : 0;
+    return open_ ? input_.waiting() : 0;
 }
 
 void FuzzedLine::setInBufferCount(int count)
 {
     if (count == 0)
-        input_.clear();
+        input_.discardArrived();
 }
 
 int FuzzedLine::OutBufferCount()
@@ -78,8 +67,7 @@ bool FuzzedLine::setPortOpen(bool open)
         failed_ = false;
     } else if (!open && open_) {
         ++closes;
-        scheduled_.clear();
-        input_.clear();
+        input_.discardAll();
     }
     open_ = open;
     return true;
@@ -103,20 +91,17 @@ void FuzzedLine::Output(const QByteArray &bytes)
             schedule(message.sentAt + action.delay, action.answer);
     }
     if (failed_)
-        scheduled_.clear();   // nothing more comes in on a dead line
+        input_.discardAll();   // nothing more comes in on a dead line
     sent.push_back(message);
 }
 
 QByteArray FuzzedLine::Input()
 {
     checkBudget();
-    deliverDue();
     if (!open_)
         return {};
-    const int n = InputLen() > 0 ? std::min<int>(InputLen(), int(input_.size())) : int(input_.size());
-    const QByteArray taken = input_.left(n);
-    input_.remove(0, n);
-    const bool lookEnds = input_.isEmpty() && !taken.isEmpty();
+    const QByteArray taken = input_.take(InputLen());
+    const bool lookEnds = input_.waiting() == 0 && !taken.isEmpty();
     if (lookEnds && WireProtocol::isAcknowledgement(quint8(taken.back())) && !sent.empty()
         && sent.back().ackLookAt < 0)
         sent.back().ackLookAt = clock_.now();
@@ -128,12 +113,6 @@ QByteArray FuzzedLine::Input()
 void FuzzedLine::waitForInput(int milliseconds)
 {
     checkBudget();
-    deliverDue();
-    if (!input_.isEmpty() || !open_ || failed_)
-        return;
-    const double until = clock_.now() + milliseconds / 1000.0;
-    if (!scheduled_.empty() && scheduled_.front().at <= until)
-        clock_.advanceTo(scheduled_.front().at);
-    else
-        clock_.advanceTo(until);
+    if (open_ && !failed_)
+        input_.wait(milliseconds);
 }

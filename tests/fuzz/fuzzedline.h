@@ -3,6 +3,7 @@
 #include "serial/serialline.h"
 #include "tests/fuzz/devicescript.h"
 #include "tests/support/fakeclock.h"
+#include "tests/support/scheduledinput.h"
 
 #include <QByteArray>
 
@@ -59,7 +60,6 @@ private:
     static constexpr int kPendingFrameBytes = 4;
 
     void schedule(double at, const QByteArray &bytes);
-    void deliverDue();
     void checkBudget();
     bool answers(const QByteArray &bytes) const;
 
@@ -67,8 +67,7 @@ private:
     DeviceScript &script_;
     double deadline_;
     long calls_ = 0;
-    std::deque<Arrival> scheduled_;
-    QByteArray input_;
+    ScheduledInput input_;
     bool open_ = false;
     bool failed_ = false;
 };

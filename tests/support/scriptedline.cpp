@@ -40,24 +40,12 @@ QList<QByteArray> ScriptedLine::frames() const
     return result;
 }
 
-void ScriptedLine::deliverDue()
-{
-    while (!scheduled_.empty() && scheduled_.front().at <= clock_.now()) {
-        input_ += scheduled_.front().bytes;
-        scheduled_.pop_front();
-    }
-}
-
-int ScriptedLine::InBufferCount()
-{
-    deliverDue();
-    return open_ ? int(input_.size()) : 0;
-}
+int ScriptedLine::InBufferCount() { return open_ ? input_.waiting() : 0; }
 
 void ScriptedLine::setInBufferCount(int count)
 {
     if (count == 0)
-        input_.clear();
+        input_.discardArrived();
 }
 
 int ScriptedLine::OutBufferCount()
@@ -103,32 +91,17 @@ void ScriptedLine::Output(const QByteArray &bytes)
             return;
         }
     }
-    if (const auto answer = policy_(kind, frameNumber)) {
-        Pending pending{clock_.now() + answer->delay, answer->bytes};
-        const auto later = std::upper_bound(scheduled_.begin(), scheduled_.end(), pending.at,
-                                            [](double at, const Pending &p) { return at < p.at; });
-        scheduled_.insert(later, pending);
-    }
+    if (const auto answer = policy_(kind, frameNumber))
+        input_.schedule(clock_.now() + answer->delay, answer->bytes);
 }
 
-QByteArray ScriptedLine::Input()
-{
-    deliverDue();
-    const int n = std::min<int>(InputLen() > 0 ? InputLen() : int(input_.size()), int(input_.size()));
-    const QByteArray taken = input_.left(n);
-    input_.remove(0, n);
-    return taken;
-}
+QByteArray ScriptedLine::Input() { return input_.take(InputLen()); }
 
 void ScriptedLine::waitForInput(int milliseconds)
 {
     if (open_ && framesReceived_ > 0 && framesReceived_ - 1 == failWhileAwaitingFrame)
         failed_ = true;
-    const double deadline = clock_.now() + milliseconds / 1000.0;
-    if (!scheduled_.empty() && scheduled_.front().at <= deadline)
-        clock_.advanceTo(scheduled_.front().at);
-    else
-        clock_.advanceTo(deadline);
+    input_.wait(milliseconds);
 }
 
 namespace Devices {

@@ -2,6 +2,7 @@
 
 #include "serial/serialline.h"
 #include "tests/support/fakeclock.h"
+#include "tests/support/scheduledinput.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,7 +39,11 @@ class ScriptedLine : public SerialLine {
     Q_OBJECT
 
 public:
-    ScriptedLine(FakeClock &clock, AnswerPolicy policy) : clock_(clock), policy_(std::move(policy)) {}
+    ScriptedLine(FakeClock &clock, AnswerPolicy policy)
+        : clock_(clock),
+          policy_(std::move(policy)),
+          input_(clock)
+    {}
 
     // Test controls.
     bool openable = true;
@@ -52,7 +57,7 @@ public:
     int closes = 0;
 
     // Bytes the device sends on its own, waiting at once.
-    void deliver(const QByteArray &bytes) { input_ += bytes; }
+    void deliver(const QByteArray &bytes) { input_.deliver(bytes); }
 
     QByteArray allWritten() const;
     int count(HostMessage kind) const;
@@ -72,16 +77,9 @@ public:
     bool lineFailed() const override { return failed_; }
 
 private:
-    struct Pending {
-        double at;
-        QByteArray bytes;
-    };
-    void deliverDue();
-
     FakeClock &clock_;
     AnswerPolicy policy_;
-    std::deque<Pending> scheduled_;
-    QByteArray input_;
+    ScheduledInput input_;
     int pendingOutputLooks_ = 0;
     double sendingUntil_ = 0;
     int framesReceived_ = 0;
