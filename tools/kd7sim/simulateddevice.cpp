@@ -16,24 +16,10 @@
 
 namespace {
 
-constexpr char kHandshakeBody[] = "KD7";   // after the start byte
-constexpr char kEndMarkerBody[] = "END";
-constexpr std::uint8_t kHandshake[] = {SimulatedDevice::kStart, 'K', 'D', '7'};
 constexpr unsigned long kTimerSlackNs = 1;   // the least the kernel takes; 0 means its default
 
 using Clock = std::chrono::steady_clock;
 
-// Seconds as a clock duration; nonsense (negative, NaN) means no delay and a
-// huge delay is cut, so no arithmetic on time points can overflow.
-Clock::duration delayOf(double seconds)
-{
-    if (!(seconds > 0))
-        return Clock::duration::zero();
-    seconds = std::min(seconds, SimulatedDevice::kLongestDelay);
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
-// Closes a descriptor on a failure path without losing the failure's errno.
 timespec timespecOf(Clock::duration wait)
 {
     using namespace std::chrono;
@@ -53,14 +39,9 @@ void wakeOnTime()
 
 }   // namespace
 
-bool SimulatedDevice::DueLater::operator()(const PendingAnswer &a, const PendingAnswer &b) const
-{
-    return a.due != b.due ? a.due > b.due : a.order > b.order;
-}
-
 SimulatedDevice::SimulatedDevice() : SimulatedDevice(FaultConfig()) {}
 
-SimulatedDevice::SimulatedDevice(FaultConfig faults) : faults_(std::move(faults)) {}
+SimulatedDevice::SimulatedDevice(FaultConfig faults) : behaviour_(std::move(faults)) {}
 
 SimulatedDevice::~SimulatedDevice() { stop(); }
 
@@ -190,17 +171,9 @@ void SimulatedDevice::stopThread()
         thread_.join();
 }
 
-// A fresh line: a partly received frame or an answer still waiting belonged
-// to the old one.
 void SimulatedDevice::resetLineState()
 {
-    state_ = ParseState::AwaitHandshake;
-    handshakeMatched_ = 0;
-    frame_.clear();
-    lineFreeAt_ = {};
-    answerLeftAt_.reset();
-    pending_ = {};
-    outgoing_.clear();
+    behaviour_.newLine();
     hungUp_ = false;
 }
 
@@ -225,45 +198,48 @@ bool SimulatedDevice::hungUp() const
 void SimulatedDevice::setFaults(const FaultConfig &faults)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    faults_ = faults;
-    hangUpArmed_ = true;
+    behaviour_.setFaults(faults);
 }
 
 std::vector<std::uint16_t> SimulatedDevice::words() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return sessions_.empty() ? std::vector<std::uint16_t>() : sessions_.back().words;
+    const std::vector<Session> &sessions = behaviour_.sessions();
+    return sessions.empty() ? std::vector<std::uint16_t>() : sessions.back().words;
 }
 
 std::vector<SimulatedDevice::Session> SimulatedDevice::sessions() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return sessions_;
+    return behaviour_.sessions();
 }
 
 std::string SimulatedDevice::transcript() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return transcript_;
+    return behaviour_.transcript();
 }
 
 std::string SimulatedDevice::sentBytes() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return sent_;
+    return behaviour_.sentBytes();
 }
 
 SimulatedDevice::Counters SimulatedDevice::counters() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return counters_;
+    return behaviour_.counters();
 }
 
 bool SimulatedDevice::waitForEndMarker(double timeoutSeconds)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto ended = [this] { return !sessions_.empty() && sessions_.back().endMarkerSeen; };
-    changed_.wait_for(lock, delayOf(timeoutSeconds), [&] { return ended() || hungUp_; });
+    const auto ended = [this] {
+        const std::vector<Session> &sessions = behaviour_.sessions();
+        return !sessions.empty() && sessions.back().endMarkerSeen;
+    };
+    changed_.wait_for(lock, DeviceBehaviour::delayOf(timeoutSeconds), [&] { return ended() || hungUp_; });
     return ended();
 }
 
@@ -285,7 +261,7 @@ void SimulatedDevice::run()
         timespec timeout{};
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!outgoing_.empty())
+            if (!behaviour_.outgoing().empty())
                 watch.events |= POLLOUT;
             timeout = timespecOf(pollTimeout());
         }
@@ -298,7 +274,7 @@ void SimulatedDevice::run()
             backOff = !readAvailable();
         else if (watch.revents & (POLLHUP | POLLERR | POLLNVAL))
             backOff = true;
-        queueDueAnswers();
+        behaviour_.queueDueAnswers(Clock::now());
         flushOutgoing();
     }
 }
@@ -314,9 +290,10 @@ void SimulatedDevice::run()
 SimulatedDevice::Clock::duration SimulatedDevice::pollTimeout() const
 {
     const Clock::duration interval = std::chrono::milliseconds(kPollIntervalMs);
-    if (pending_.empty())
+    const std::optional<TimePoint> due = behaviour_.nextDue();
+    if (!due)
         return interval;
-    const Clock::duration wait = pending_.top().due - Clock::now() - kWakeEarly;
+    const Clock::duration wait = *due - Clock::now() - kWakeEarly;
     return std::clamp(wait, Clock::duration::zero(), interval);
 }
 
@@ -326,206 +303,32 @@ bool SimulatedDevice::readAvailable()
     std::uint8_t buffer[kReadChunk];
     const ssize_t got = ::read(lineFd_, buffer, sizeof buffer);
     if (got > 0) {
-        receiveChunk(buffer, std::size_t(got));
+        if (!behaviour_.receive(buffer, std::size_t(got), Clock::now()))
+            hangUp();
+        changed_.notify_all();   // a session may have begun or ended
         return true;
     }
     return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
-}
-
-// A pseudo-terminal delivers at once what a 9600-baud line takes about a
-// millisecond a byte for. Paced, each byte is taken to arrive one byte time
-// after the one before, the first no sooner than the line was free.
-void SimulatedDevice::receiveChunk(const std::uint8_t *data, std::size_t length)
-{
-    const TimePoint now = Clock::now();
-    noteHostResponse(now);
-    const Clock::duration byteTime = delayOf(kSecondsPerByte);
-    const bool paced = faults_.paced;
-    const TimePoint first = paced ? std::max(now, lineFreeAt_) : now;
-    if (paced)
-        lineFreeAt_ = first + byteTime * Clock::rep(length);
-    for (std::size_t i = 0; i < length && lineFd_ >= 0; ++i) {   // a hang-up drops the rest
-        const TimePoint arrival = paced ? first + byteTime * Clock::rep(i + 1) : now;
-        receiveByte(data[i], arrival);
-    }
-}
-
-// Only the first bytes after an answer count, and only within a download:
-// an answer left over from an earlier one says nothing about this host.
-void SimulatedDevice::noteHostResponse(TimePoint arrival)
-{
-    const std::optional<TimePoint> answered = answerLeftAt_;
-    answerLeftAt_.reset();
-    if (!answered || state_ != ParseState::InWords || sessions_.empty())
-        return;
-    std::vector<double> &responses = sessions_.back().hostResponses;
-    if (responses.size() < kResponseLimit)
-        responses.push_back(std::chrono::duration<double>(arrival - *answered).count());
-}
-
-void SimulatedDevice::receiveByte(std::uint8_t byte, TimePoint arrival)
-{
-    ++counters_.bytesReceived;
-    if (transcript_.size() < kTranscriptLimit)
-        transcript_.push_back(char(byte));
-    if (state_ == ParseState::AwaitHandshake)
-        matchHandshake(byte, arrival);
-    else
-        collectFrame(byte, arrival);
-}
-
-// Between downloads everything but a handshake is ignored, the preamble included.
-void SimulatedDevice::matchHandshake(std::uint8_t byte, TimePoint arrival)
-{
-    if (byte == kHandshake[handshakeMatched_])
-        ++handshakeMatched_;
-    else
-        handshakeMatched_ = byte == kStart ? 1 : 0;   // only the start byte can begin a new match
-    if (handshakeMatched_ == kFrameLength) {
-        handshakeMatched_ = 0;
-        beginSession(arrival);
-    }
-}
-
-// Every message of a download is four bytes starting with 0x02; a byte that
-// cannot start one is skipped so a lost byte costs one frame, not the rest.
-void SimulatedDevice::collectFrame(std::uint8_t byte, TimePoint arrival)
-{
-    if (frame_.empty() && byte != kStart) {
-        ++counters_.skippedBytes;
-        return;
-    }
-    frame_.push_back(char(byte));
-    if (frame_.size() == std::size_t(kFrameLength))
-        onFrame(arrival);
-}
-
-// The handshake and the end marker never pass the check byte test, so they
-// are told apart from words by their letters.
-void SimulatedDevice::onFrame(TimePoint arrival)
-{
-    const std::string body = frame_.substr(1);
-    frame_.clear();
-    if (body == kHandshakeBody) {
-        beginSession(arrival);
-        return;
-    }
-    if (body == kEndMarkerBody) {
-        onEndMarker();
-        return;
-    }
-    const auto low = std::uint8_t(body[0]);
-    const auto high = std::uint8_t(body[1]);
-    if (std::uint8_t(body[2]) != (low ^ high)) {
-        ++counters_.badCheckBytes;   // the host hears nothing and sends the frame again
-        return;
-    }
-    onWord(std::uint16_t(low | (high << 8)), arrival);
-}
-
-void SimulatedDevice::beginSession(TimePoint arrival)
-{
-    // A host that keeps handshaking cannot exhaust memory: the oldest session
-    // goes, and what a download is checked against is always the latest.
-    if (sessions_.size() >= kSessionLimit)
-        sessions_.erase(sessions_.begin());
-    sessions_.emplace_back();
-    ++counters_.handshakesSeen;
-    state_ = ParseState::InWords;
-    frame_.clear();
-    scheduleAnswer(arrival, 0.0, true);
-    changed_.notify_all();   // the latest session is a new one
-}
-
-void SimulatedDevice::onEndMarker()
-{
-    sessions_.back().endMarkerSeen = true;
-    ++counters_.endMarkers;
-    state_ = ParseState::AwaitHandshake;
-    handshakeMatched_ = 0;
-    changed_.notify_all();
-}
-
-// The device cannot tell a resent frame from a new one: each is stored.
-void SimulatedDevice::onWord(std::uint16_t word, TimePoint arrival)
-{
-    Session &session = sessions_.back();
-    const int index = session.wordFrames;
-    if (session.wordFrames < std::numeric_limits<int>::max())
-        ++session.wordFrames;
-    if (session.words.size() < kStoredWordsLimit)   // nor can one that floods a session with frames
-        session.words.push_back(word);
-    ++counters_.framesReceived;
-    if (hangUpArmed_ && faults_.hangUpAtWord && index == *faults_.hangUpAtWord) {
-        hangUp();
-        return;
-    }
-    if (!answersFrame(index))
-        return;
-    const bool late = faults_.lateFrame && index == *faults_.lateFrame;
-    scheduleAnswer(arrival, late ? faults_.lateBy : 0.0, false);
-}
-
-bool SimulatedDevice::answersFrame(int index) const
-{
-    return !(faults_.stopAtWord && index >= *faults_.stopAtWord);
-}
-
-// Answers go through a queue ordered by when they are due, so a late answer
-// never holds up reading the line or the answers due before it.
-void SimulatedDevice::scheduleAnswer(TimePoint arrival, double extraDelay, bool forHandshake)
-{
-    if (faults_.silent)
-        return;
-    PendingAnswer answer;
-    answer.bytes.push_back(char(faults_.answerByte.value_or(kAck)));
-    if (faults_.trailingByte)
-        answer.bytes.push_back(char(*faults_.trailingByte));
-    answer.due = arrival + delayOf(faults_.answerLatency) + delayOf(extraDelay);
-    if (faults_.paced)
-        answer.due += delayOf(kSecondsPerByte * double(answer.bytes.size()));
-    answer.order = nextOrder_++;
-    answer.forHandshake = forHandshake;
-    pending_.push(std::move(answer));
-}
-
-void SimulatedDevice::queueDueAnswers()
-{
-    const TimePoint now = Clock::now();
-    while (!pending_.empty() && pending_.top().due <= now) {
-        const PendingAnswer &answer = pending_.top();
-        if (outgoing_.size() + answer.bytes.size() <= kOutgoingLimit) {
-            outgoing_ += answer.bytes;
-            ++(answer.forHandshake ? counters_.handshakesAnswered : counters_.framesAnswered);
-        }
-        pending_.pop();
-    }
 }
 
 // One write for everything due, so an answer and its trailing byte reach the
 // host together. What the line does not take now waits for the next turn.
 void SimulatedDevice::flushOutgoing()
 {
-    if (outgoing_.empty() || lineFd_ < 0)
+    const std::string &outgoing = behaviour_.outgoing();
+    if (outgoing.empty() || lineFd_ < 0)
         return;
-    const ssize_t written = ::write(lineFd_, outgoing_.data(), outgoing_.size());
-    if (written > 0) {
-        if (sent_.size() < kTranscriptLimit)
-            sent_.append(outgoing_, 0, std::size_t(written));
-        outgoing_.erase(0, std::size_t(written));
-        if (outgoing_.empty())
-            answerLeftAt_ = Clock::now();
-    } else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        outgoing_.clear();   // the line is gone; on a real line these bytes are lost too
-    }
+    const ssize_t written = ::write(lineFd_, outgoing.data(), outgoing.size());
+    if (written > 0)
+        behaviour_.sent(std::size_t(written), Clock::now());
+    else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        behaviour_.dropOutgoing();
 }
 
 // The device unplugged: both ends of the pseudo-terminal close, so the host
-// sees its port hang up. It happens once until the faults are set again.
+// sees its port hang up.
 void SimulatedDevice::hangUp()
 {
-    ++counters_.hangUps;
-    hangUpArmed_ = false;
     closeLine();
     resetLineState();
     hungUp_ = true;
