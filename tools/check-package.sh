@@ -50,13 +50,15 @@ if [ "$(id -u)" -ne 0 ] || dpkg -s kd7load >/dev/null 2>&1; then
   echo "install check skipped (needs root and no kd7load installed)"
   exit 0
 fi
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
-trap 'rm -rf "$unpacked"; dpkg -r kd7load >/dev/null 2>&1 || true' EXIT
+# Another package manager at work (an install step elsewhere) holds the lock a while.
+apt_wait=(-o DPkg::Lock::Timeout=300)
+DEBIAN_FRONTEND=noninteractive apt-get install "${apt_wait[@]}" -y -qq "./$deb" >/dev/null
+trap 'rm -rf "$unpacked"; apt-get remove "${apt_wait[@]}" -y -qq kd7load >/dev/null 2>&1 || true' EXIT
 set +e
 QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/kd7load
 status=$?
 set -e
 # Still running when stopped (124) means the installed program started.
 [ $status -eq 124 ] || { echo "installed kd7load exited with $status"; exit 1; }
-dpkg -r kd7load >/dev/null
+apt-get remove "${apt_wait[@]}" -y -qq kd7load >/dev/null
 echo "installed, started and removed: ok"
