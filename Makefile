@@ -32,6 +32,13 @@ run: build
 test: format-check build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitized-test
+	@$(MAKE) --no-print-directory hwtest
+
+# The real window on real serial drivers (ftdi_sio, 8250) in a small virtual
+# machine, with the simulated device on this side of each emulated line.
+.PHONY: hwtest
+hwtest: build
+	tests/hw/hwtest.sh $(BUILD)
 
 # Every C++ source in one formatting (.clang-format); `make format` applies it.
 .PHONY: format format-check
