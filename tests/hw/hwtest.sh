@@ -52,7 +52,7 @@ for m in $load_order; do insmod /modules/\$m.ko; done
 mount -t 9p -o trans=virtio,version=9p2000.L,ro host /host
 mount -t 9p -o trans=virtio,version=9p2000.L out /host/mnt
 mount -t proc proc /host/proc; mount -t sysfs sys /host/sys; mount -t devtmpfs dev /host/dev
-mount -t tmpfs tmp /host/tmp; mount -t tmpfs run /host/run
+mount -t tmpfs run /host/run
 sleep 1
 chroot /host /bin/sh /mnt/guest.sh >/host/mnt/guest.log 2>&1
 echo \$? >/host/mnt/status
@@ -65,7 +65,10 @@ chmod +x "$initrd/init"
 # and send nothing; then the real window downloads 4096 words through each
 # driver, while the adapter's latency timer is watched.
 cat >"$out/guest.sh" <<GUEST
-export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 HOME=/tmp KD7_COMPORT_OUT=/mnt KD7_WORDS=4096
+# /tmp stays this machine's (a build may live there), read-only: scratch space is on /run.
+mkdir -p /run/tmp /run/home /run/user /run/lock
+export TMPDIR=/run/tmp HOME=/run/home XDG_RUNTIME_DIR=/run/user
+export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 KD7_COMPORT_OUT=/mnt KD7_WORDS=4096
 comport="$build/tests/tst_comport"
 latency=/sys/bus/usb-serial/devices/ttyUSB0/latency_timer
 flock /dev/ttyUSB0 sleep 5 &
@@ -148,12 +151,17 @@ if [ ! -f "$out/status" ]; then
     KD7_HWTEST_RETRIED=1 exec "$0" "$@"
   fi
 fi
-busy_why=""
-[ "$(cat "$out/busy.status" 2>/dev/null)" = 0 ] || busy_why="$(grep -m1 FAIL "$out/busy.log")"
+# Why a step in the guest failed, or nothing when it passed.
+failure() {   # failure STEP
+  local status
+  status=$(cat "$out/$1.status" 2>/dev/null)
+  [ "$status" = 0 ] && return
+  echo "exit ${status:-none}: $(grep -m1 -A2 FAIL "$out/$1.log" 2>/dev/null | tr '\n' ' ' || true)$(tail -n1 "$out/$1.log" 2>/dev/null)"
+}
+busy_why=$(failure busy)
 report port-busy "$([ -z "$busy_why" ] && echo yes || echo no)" "$busy_why"
 for line in ftdi uart; do
-  why=""
-  [ "$(cat "$out/$line.status" 2>/dev/null)" = 0 ] || why="the window's download failed: $(grep -m1 FAIL "$out/$line.log")"
+  why=$(failure "$line")
   # the transcript from its start: the refused download before it sent nothing
   [ -z "$why" ] && ! cmp -s -n "$(stat -c %s "$out/$line-expected.bin" 2>/dev/null || echo 1)" \
     "$out/$line-expected.bin" "$work/$line.bin" && why="the device received other bytes"
@@ -167,15 +175,12 @@ after=$(cat "$out/latency-after" 2>/dev/null)
 latency_ok=no
 grep -qx 1 "$out/latency-during" 2>/dev/null && [ -n "$before" ] && [ "$after" = "$before" ] && latency_ok=yes
 report low-latency "$latency_ok" "latency_timer before $before, during $during, after $after"
-pull_why=""
-[ "$(cat "$out/pull.status" 2>/dev/null)" = 0 ] || pull_why="$(grep -m1 -A2 FAIL "$out/pull.log" | tr '\n' ' ')"
+pull_why=$(failure pull)
 report cable-pull "$([ -z "$pull_why" ] && echo yes || echo no)" \
   "${pull_why:-传输字数 showed $(cat "$out/pulled-label4" 2>/dev/null)}"
-absent_why=""
-[ "$(cat "$out/absent.status" 2>/dev/null)" = 0 ] || absent_why="$(grep -m1 -A2 FAIL "$out/absent.log" | tr '\n' ' ')"
+absent_why=$(failure absent)
 report no-adapter "$([ -z "$absent_why" ] && echo yes || echo no)" "$absent_why"
-replug_why=""
-[ "$(cat "$out/replug.status" 2>/dev/null)" = 0 ] || replug_why="$(grep -m1 -A2 FAIL "$out/replug.log" | tr '\n' ' ')"
+replug_why=$(failure replug)
 [ -z "$replug_why" ] && ! cmp -s "$out/answering-words.txt" "$work/ftdi.words" && replug_why="the device stored other words"
 report replug "$([ -z "$replug_why" ] && echo yes || echo no)" "$replug_why"
 
