@@ -175,9 +175,6 @@ void Win32SerialLine::setOutBufferCount(int count)
         ::PurgeComm(asHandle(handle_), PURGE_TXCLEAR);
 }
 
-// The driver's queue is all Windows tells of what is still on its way.
-bool Win32SerialLine::transmitterEmpty() { return OutBufferCount() == 0; }
-
 void Win32SerialLine::Output(const QByteArray &bytes)
 {
     if (!handle_ || failed_ || bytes.isEmpty())

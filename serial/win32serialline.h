@@ -26,7 +26,7 @@ public:
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return commEvent_; }
-    bool transmitterEmpty() override;
+    // transmitterEmpty() stays SerialLine's: the driver's queue is all Windows tells.
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 

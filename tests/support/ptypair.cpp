@@ -4,8 +4,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()

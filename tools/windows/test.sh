@@ -90,7 +90,7 @@ check installer-silent install_silently
 shows_window() {
   wineserver -k; wineserver -w
   xvfb-run -a -s "-screen 0 800x600x24" bash -c '
-    wine "$1/kd7load.exe" & pid=$!
+    wine "$1/kd7load.exe" &
     for i in $(seq 1 120); do
       xwininfo -root -tree | grep -q "KD7用户程序下载" && break; sleep 0.5
     done
