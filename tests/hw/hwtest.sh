@@ -71,11 +71,14 @@ export TMPDIR=/run/tmp HOME=/run/home XDG_RUNTIME_DIR=/run/user
 export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 KD7_COMPORT_OUT=/mnt KD7_WORDS=4096
 comport="$build/tests/tst_comport"
 latency=/sys/bus/usb-serial/devices/ttyUSB0/latency_timer
-flock /dev/ttyUSB0 sleep 5 &
+# The holder keeps the adapter until the refused download is over, however
+# long the emulated machine takes to start it.
+flock /dev/ttyUSB0 sh -c 'touch /run/held; while [ ! -e /run/release ]; do sleep 0.1; done' &
 holder=\$!
-sleep 1
+for _ in \$(seq 1 300); do [ -e /run/held ] && break; sleep 0.1; done
 KD7_REFUSED_DEVICE=/dev/ttyUSB0 timeout 60 "\$comport" missingPort >/mnt/busy.log 2>&1
 echo \$? >/mnt/busy.status
+touch /run/release
 wait \$holder
 cat \$latency >/mnt/latency-before
 for line in ftdi:/dev/ttyUSB0 uart:/dev/ttyS1; do
@@ -107,7 +110,7 @@ GUEST
 for line in ftdi uart; do
   socat UNIX-LISTEN:"$work/$line.sock" PTY,link="$work/$line.pty",raw,echo=0 &
 done
-sleep 0.5
+for _ in $(seq 1 100); do [ -S "$work/ftdi.sock" ] && [ -S "$work/uart.sock" ] && break; sleep 0.1; done
 boot() {
   timeout 600 qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nographic -no-reboot \
     -kernel "$vmlinuz" -initrd "$work/initrd.gz" -append "console=ttyS0,115200 quiet panic=-1" \
