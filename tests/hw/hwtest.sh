@@ -27,7 +27,13 @@ report() {   # report NAME OK [WHY]
 }
 
 # Debian's kernel and its modules, unpacked, never installed; kept between runs.
-kernel_package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-/{print $2; exit}')
+kernel_name() { apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/{print $2; exit}'; }
+kernel_package=$(kernel_name)
+if [ -z "$kernel_package" ]; then   # the package lists were never fetched, or were cleaned away
+  $([ "$(id -u)" -ne 0 ] && echo sudo) apt-get update -qq
+  kernel_package=$(kernel_name)
+fi
+[ -n "$kernel_package" ] || { echo "hwtest: Debian's archive names no linux-image-amd64"; exit 1; }
 if [ ! -d "$cache/$kernel_package" ]; then
   (cd "$cache" && apt-get download -qq "$kernel_package" 2>/dev/null) || { echo "hwtest: cannot fetch $kernel_package"; exit 1; }
   dpkg-deb -x "$cache/$kernel_package"_*.deb "$cache/$kernel_package"
