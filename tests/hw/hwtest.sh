@@ -21,6 +21,9 @@ finish() { pkill -P $$ 2>/dev/null; rm -rf "$work"; }
 trap finish EXIT
 [ -n "${KEEP_HW:-}" ] && trap - EXIT && echo "hwtest: keeping $work"
 
+# await TENTHS TEST...: runs TEST each tenth of a second until it holds, at most TENTHS times.
+await() { local n=$1; shift; for _ in $(seq 1 "$n"); do "$@" && return 0; sleep 0.1; done; return 1; }
+
 report() {   # report NAME OK [WHY]
   if [ "$2" = yes ]; then passed=$((passed + 1)); echo "PASS  $1"
   else failed=$((failed + 1)); echo "FAIL  $1${3:+: $3}"; fi
@@ -71,6 +74,7 @@ chmod +x "$initrd/init"
 # and send nothing; then the real window downloads 4096 words through each
 # driver, while the adapter's latency timer is watched.
 cat >"$out/guest.sh" <<GUEST
+$(declare -f await)
 # /tmp stays this machine's (a build may live there), read-only: scratch space is on /run.
 mkdir -p /run/tmp /run/home /run/user /run/lock
 export TMPDIR=/run/tmp HOME=/run/home XDG_RUNTIME_DIR=/run/user
@@ -81,7 +85,7 @@ latency=/sys/bus/usb-serial/devices/ttyUSB0/latency_timer
 # long the emulated machine takes to start it.
 flock /dev/ttyUSB0 sh -c 'touch /run/held; while [ ! -e /run/release ]; do sleep 0.1; done' &
 holder=\$!
-for _ in \$(seq 1 300); do [ -e /run/held ] && break; sleep 0.1; done
+await 300 [ -e /run/held ]
 KD7_REFUSED_DEVICE=/dev/ttyUSB0 timeout 60 "\$comport" missingPort >/mnt/busy.log 2>&1
 echo \$? >/mnt/busy.status
 touch /run/release
@@ -99,12 +103,12 @@ done
 cat \$latency >/mnt/latency-after
 KD7_PULL_AT=100 KD7_ANSWERING_DEVICE=/dev/ttyUSB0 timeout 120 "\$comport" cablePulled >/mnt/pull.log 2>&1
 echo \$? >/mnt/pull.status
-for _ in \$(seq 1 100); do [ -e /dev/ttyUSB0 ] || break; sleep 0.1; done
+await 100 [ ! -e /dev/ttyUSB0 ]
 # The adapter is gone: its port number, as the operator chose it, opens nothing.
 KD7_REFUSED_PORT=\$(cat /mnt/adapter-port) timeout 60 "\$comport" missingPort >/mnt/absent.log 2>&1
 echo \$? >/mnt/absent.status
 echo plug >/mnt/plug-now
-for _ in \$(seq 1 200); do [ -e /dev/ttyUSB0 ] && break; sleep 0.1; done
+await 200 [ -e /dev/ttyUSB0 ]
 sleep 1
 KD7_WORDS=1000 KD7_ANSWERING_DEVICE=/dev/ttyUSB0 timeout 300 "\$comport" downloadsThroughTheAnsweringPort \
   >/mnt/replug.log 2>&1
@@ -116,7 +120,7 @@ GUEST
 for line in ftdi uart; do
   socat UNIX-LISTEN:"$work/$line.sock" PTY,link="$work/$line.pty",raw,echo=0 &
 done
-for _ in $(seq 1 100); do [ -S "$work/ftdi.sock" ] && [ -S "$work/uart.sock" ] && break; sleep 0.1; done
+await 100 [ -S "$work/ftdi.sock" -a -S "$work/uart.sock" ]
 boot() {
   timeout 600 qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nographic -no-reboot \
     -kernel "$vmlinuz" -initrd "$work/initrd.gz" -append "console=ttyS0,115200 quiet panic=-1" \
@@ -130,7 +134,7 @@ boot() {
 }
 boot &
 qemu=$!
-for _ in $(seq 1 100); do [ -e "$work/ftdi.pty" ] && [ -e "$work/uart.pty" ] && break; sleep 0.1; done
+await 100 [ -e "$work/ftdi.pty" -a -e "$work/uart.pty" ]
 # The adapter's device serves every download until it is told to stop; the
 # UART's the first download only.
 "$build/tools/kd7sim" --device "$work/ftdi.pty" --transcript "$work/ftdi.bin" --words "$work/ftdi.words" \
@@ -141,10 +145,8 @@ ftdi_sim=$!
 # The cable pulled and plugged back in, when the guest asks.
 monitor() { echo "$1" | socat - UNIX-CONNECT:"$work/monitor.sock" >/dev/null 2>&1; }
 (
-  for _ in $(seq 1 3000); do [ -e "$out/pull-now" ] && break; sleep 0.1; done
-  [ -e "$out/pull-now" ] && monitor "device_del adapter"
-  for _ in $(seq 1 3000); do [ -e "$out/plug-now" ] && break; sleep 0.1; done
-  [ -e "$out/plug-now" ] && monitor "device_add usb-serial,id=adapter,chardev=ftdi"
+  await 3000 [ -e "$out/pull-now" ] && monitor "device_del adapter"
+  await 3000 [ -e "$out/plug-now" ] && monitor "device_add usb-serial,id=adapter,chardev=ftdi"
 ) &
 wait "$qemu"
 kill -TERM "$ftdi_sim" 2>/dev/null
