@@ -23,6 +23,7 @@ DownloadOutcome DownloadProcedure::run(const ProgramImage &image)
 {
     running_ = true;
     aborted_ = false;
+    lastMessageBytes_ = 0;
     const DownloadOutcome outcome = transfer(image);
     if (line_.PortOpen())
         awaitTransmitterEmpty();
@@ -73,10 +74,10 @@ DownloadProcedure::Step DownloadProcedure::handshake()
 {
     for (;;) {
         ++TryCount;
-        line_.Output(WireProtocol::preamble());
+        write(WireProtocol::preamble());
         if (TryCount > kAttempts)
             return Step::GaveUp;
-        line_.Output(WireProtocol::handshake());
+        write(WireProtocol::handshake());
         const Step answer = awaitAcknowledgement();
         if (answer != Step::TimedOut)
             return answer;
@@ -90,7 +91,7 @@ DownloadProcedure::Step DownloadProcedure::sendWord(quint16 word)
         if (++TryCount > kAttempts)
             return Step::GaveUp;
         TxFrame = WireProtocol::wordFrame(word);
-        line_.Output(WireProtocol::bytes(TxFrame));
+        write(WireProtocol::bytes(TxFrame));
         Step step = awaitOutputDrained();
         if (step == Step::Drained)
             step = awaitAcknowledgement();
@@ -139,16 +140,35 @@ DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
 
 // No answer comes to the end marker, and nothing waits for it here: the
 // port waits for it to leave before it closes.
-void DownloadProcedure::sendEndMarker() { line_.Output(WireProtocol::endMarker()); }
+void DownloadProcedure::sendEndMarker() { write(WireProtocol::endMarker()); }
+
+void DownloadProcedure::write(const QByteArray &message)
+{
+    line_.Output(message);
+    lastMessageBytes_ = int(message.size());
+}
 
 // The last bytes written (the end marker, or the preamble of a last handshake
 // attempt) must leave the line before the port closes: closing gives the port
 // back the settings it had before it opened, which could change the speed
-// under bytes still in a UART's FIFO or an adapter's buffer. Bounded, so a
-// stuck line cannot hold the window.
+// under bytes still in a UART's FIFO or an adapter's buffer. Where the driver
+// cannot tell what its hardware still holds, that is at most the last message,
+// so its time on the line is waited out once the driver's queue is empty.
+// Every wait runs on the clock, within kFinalDrain; a line still stuck then
+// is told to discard its output, so that the close does not wait for it in
+// the driver instead.
 void DownloadProcedure::awaitTransmitterEmpty()
 {
-    const double start = clock_.now();
-    while (!line_.lineFailed() && !line_.transmitterEmpty() && clock_.now() - start < kFinalDrain)
+    using Transmitter = SerialLine::Transmitter;
+    const double deadline = clock_.now() + kFinalDrain;
+    Transmitter state = Transmitter::Sending;
+    while (!line_.lineFailed() && (state = line_.transmitter()) == Transmitter::Sending
+           && clock_.now() < deadline)
         clock_.sleepFor(kSecondsPerByte);
+    if (line_.lineFailed())
+        return;
+    if (state == Transmitter::Unknown)
+        clock_.sleepFor(std::min(lastMessageBytes_ * kSecondsPerByte, deadline - clock_.now()));
+    else if (state == Transmitter::Sending)
+        line_.setOutBufferCount(0);
 }

@@ -78,6 +78,7 @@ private:
     Step awaitOutputDrained();
     Step awaitAcknowledgement();
     void sendEndMarker();
+    void write(const QByteArray &message);
     void awaitTransmitterEmpty();
     DownloadOutcome outcomeOf(Step step) const;
 
@@ -87,4 +88,5 @@ private:
     Hooks hooks_;
     bool running_ = false;
     bool aborted_ = false;
+    int lastMessageBytes_ = 0;   // the length of the last message written
 };

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 #if defined(Q_OS_LINUX)
@@ -97,15 +96,14 @@ bool setLowLatency(NativeHandle handle, bool on)
 }
 
 // UART drivers (8250, ftdi_sio) report their transmitter-empty bit. Others
-// are asked to wait until sent; they bound that wait themselves, and with the
-// queue already empty it covers only what their hardware still holds.
-bool transmitterEmpty(NativeHandle handle)
+// (cdc_acm, ch341, cp210x, pl2303) do not; their tcdrain() would wait with no
+// time limit of its own, so it is never called and the caller decides.
+std::optional<bool> transmitterEmpty(NativeHandle handle)
 {
     unsigned int lineStatus = 0;
-    if (::ioctl(handle, TIOCSERGETLSR, &lineStatus) == 0)
-        return (lineStatus & TIOCSER_TEMT) != 0;
-    ::tcdrain(handle);
-    return true;
+    if (::ioctl(handle, TIOCSERGETLSR, &lineStatus) != 0)
+        return std::nullopt;
+    return (lineStatus & TIOCSER_TEMT) != 0;
 }
 
 #else
@@ -113,7 +111,7 @@ bool transmitterEmpty(NativeHandle handle)
 std::optional<bool> lowLatency(NativeHandle) { return std::nullopt; }
 bool setLowLatency(NativeHandle, bool) { return false; }
 // An empty driver queue is all the system tells.
-bool transmitterEmpty(NativeHandle) { return true; }
+std::optional<bool> transmitterEmpty(NativeHandle) { return std::nullopt; }
 
 #endif
 

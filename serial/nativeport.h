@@ -22,11 +22,10 @@ bool lockExclusive(NativeHandle handle);
 std::optional<bool> lowLatency(NativeHandle handle);
 // Switches that mode; false when the driver refuses.
 bool setLowLatency(NativeHandle handle, bool on);
-// Whether the last byte written has left the line: the UART's FIFO or the
-// adapter's own buffer included where the driver can tell. Call it once the
-// driver's queue is empty; it may wait as long as the driver allows itself
-// for its hardware to finish.
-bool transmitterEmpty(NativeHandle handle);
+// Whether the last byte written has left the line, the UART's FIFO or the
+// adapter's own buffer included; nothing where the driver cannot tell. Call
+// it once the driver's queue is empty. It never waits.
+std::optional<bool> transmitterEmpty(NativeHandle handle);
 // Hands bytes to the driver without blocking; how many it took (0 when it
 // takes none now, or where the system has no such write). A failure is left
 // for QSerialPort to meet and report on its own write.

@@ -113,11 +113,16 @@ int QtSerialLine::OutBufferCount()
     return int(port_.bytesToWrite()) + NativePort::outputQueue(port_.handle());
 }
 
-bool QtSerialLine::transmitterEmpty()
+QtSerialLine::Transmitter QtSerialLine::transmitter()
 {
     if (!port_.isOpen())
-        return true;
-    return OutBufferCount() == 0 && NativePort::transmitterEmpty(port_.handle());
+        return Transmitter::Empty;
+    if (OutBufferCount() > 0)
+        return Transmitter::Sending;
+    const std::optional<bool> empty = NativePort::transmitterEmpty(port_.handle());
+    if (!empty)
+        return Transmitter::Unknown;
+    return *empty ? Transmitter::Empty : Transmitter::Sending;
 }
 
 void QtSerialLine::setOutBufferCount(int count)

@@ -23,7 +23,7 @@ public:
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return commEvent_; }
-    bool transmitterEmpty() override;
+    Transmitter transmitter() override;
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 

@@ -49,9 +49,19 @@ public:
     virtual int CommEvent() const = 0;
 
     // Beyond the control itself: whether every byte written has left the
-    // line. OutBufferCount counts only the driver's queue; this also covers
-    // a UART's FIFO or a USB adapter's own buffer where the driver can tell.
-    virtual bool transmitterEmpty() { return OutBufferCount() == 0; }
+    // line. OutBufferCount counts only the driver's queue; Empty and Sending
+    // also cover a UART's FIFO or a USB adapter's own buffer, where the
+    // driver can tell. Unknown: the driver's queue is empty, and what the
+    // hardware still holds the driver does not say.
+    enum class Transmitter {
+        Empty,
+        Sending,
+        Unknown
+    };
+    virtual Transmitter transmitter()
+    {
+        return OutBufferCount() == 0 ? Transmitter::Unknown : Transmitter::Sending;
+    }
     // Waits in the operating system until input
     // arrives or `milliseconds` pass, so that polling loops do not spin.
     virtual void waitForInput(int milliseconds) = 0;

@@ -75,6 +75,8 @@ private slots:
     void fullImageSendsZeroLastFrame();
     void lineFailureEndsAtOnce_data();
     void lineFailureEndsAtOnce();
+    void closeWaitsForTheLastMessage_data();
+    void closeWaitsForTheLastMessage();
     void stuckLineHoldsTheCloseOneSecond();
     void unopenablePortEndsBeforeWriting();
     void exitDuringDownloadStopsWriting();
@@ -228,10 +230,45 @@ void TestDownloadProcedure::lineFailureEndsAtOnce()
     QVERIFY(!rig.line.PortOpen());
 }
 
+// The port closes once the last message has left the line: as soon as the
+// driver reports its hardware empty, or, where it cannot tell (cdc_acm,
+// ch341, cp210x, pl2303), once the message's own time on the line has passed
+// after the driver's queue emptied.
+void TestDownloadProcedure::closeWaitsForTheLastMessage_data()
+{
+    QTest::addColumn<AnswerPolicy>("device");
+    QTest::addColumn<bool>("driverTells");
+    QTest::addColumn<int>("lastMessageBytes");
+    QTest::newRow("end marker, driver tells") << Devices::answersEverything() << true << 4;
+    QTest::newRow("end marker, driver cannot tell") << Devices::answersEverything() << false << 4;
+    QTest::newRow("11th preamble, driver tells") << Devices::silent() << true << 100;
+    QTest::newRow("11th preamble, driver cannot tell") << Devices::silent() << false << 100;
+}
+
+void TestDownloadProcedure::closeWaitsForTheLastMessage()
+{
+    QFETCH(AnswerPolicy, device);
+    QFETCH(int, lastMessageBytes);
+    Rig rig(device);
+    rig.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;
+    QFETCH(bool, driverTells);
+    rig.line.reportsTransmitter = driverTells;
+    rig.download(3);
+    QCOMPARE(rig.line.writes.last().size(), lastMessageBytes);
+    QCOMPARE(rig.line.closesWhileSending, 0);
+    const double onTheLine = lastMessageBytes * DownloadProcedure::kSecondsPerByte;
+    const double closedAfter = rig.clock.now() - rig.line.lastWriteAt;
+    QVERIFY2(closedAfter >= onTheLine - 1e-9 && closedAfter <= onTheLine + DownloadProcedure::kSecondsPerByte,
+             qPrintable(QString::number(closedAfter)));
+}
+
 void TestDownloadProcedure::stuckLineHoldsTheCloseOneSecond()
 {
     Rig rig(Devices::answersEverything());
-    rig.line.secondsPerByte = 10;   // the end marker would need 40 s
+    rig.onEvents = [&] {
+        if (rig.line.frames().size() == 3)
+            rig.line.secondsPerByte = 10;   // the end marker would need 40 s
+    };
     const double start = rig.clock.now();
     QCOMPARE(rig.download(2).label4Text(), QStringLiteral("3"));
     QCOMPARE(qRound((rig.clock.now() - start) * 10), 10);

@@ -68,7 +68,7 @@ bool ScriptedLine::setPortOpen(bool open)
         failed_ = false;
     } else if (open_) {
         ++closes;
-        if (!transmitterEmpty())
+        if (clock_.now() < sendingUntil_)
             ++closesWhileSending;
     }
     open_ = open;
@@ -80,6 +80,7 @@ void ScriptedLine::Output(const QByteArray &bytes)
     if (!open_ || failed_)
         return;
     writes << bytes;
+    lastWriteAt = clock_.now();
     pendingOutputLooks_ = drainLooks;
     sendingUntil_ = std::max(sendingUntil_, clock_.now()) + bytes.size() * secondsPerByte;
     const HostMessage kind = classify(bytes);
@@ -91,8 +92,18 @@ void ScriptedLine::Output(const QByteArray &bytes)
             return;
         }
     }
+    // The device answers a message once the whole of it has reached it.
     if (const auto answer = policy_(kind, frameNumber))
-        input_.schedule(clock_.now() + answer->delay, answer->bytes);
+        input_.schedule(sendingUntil_ + answer->delay, answer->bytes);
+}
+
+SerialLine::Transmitter ScriptedLine::transmitter()
+{
+    if (OutBufferCount() > 0)
+        return Transmitter::Sending;
+    if (!reportsTransmitter)
+        return Transmitter::Unknown;
+    return clock_.now() < sendingUntil_ ? Transmitter::Sending : Transmitter::Empty;
 }
 
 QByteArray ScriptedLine::Input() { return input_.take(InputLen()); }

@@ -51,6 +51,8 @@ public:
     int failWhileAwaitingFrame = -1;   // ... or while this frame's answer is awaited
     int drainLooks = 0;                // looks at OutBufferCount before the output has left
     double secondsPerByte = 0;         // how long each byte takes to leave the line
+    bool reportsTransmitter = true;    // false: a driver that cannot tell when its hardware is empty
+    double lastWriteAt = 0;            // when the last Output call came
     int closesWhileSending = 0;        // closes that cut bytes still on their way
     QList<QByteArray> writes;          // one entry per Output call
     int opens = 0;
@@ -72,7 +74,7 @@ public:
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return comEvReceive; }
-    bool transmitterEmpty() override { return clock_.now() >= sendingUntil_; }
+    Transmitter transmitter() override;
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 
