@@ -1,23 +1,18 @@
 #include "image/objectfilereader.h"
 
-#include <QFile>
+#include "image/regularfile.h"
 
 ParsedObjectFile ObjectFileReader::read(const QString &path)
 {
+    const RegularFileRead file = readRegularFile(path, kMaxFileBytes + 1);
     ParsedObjectFile failed;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failed.error = file.errorString();
+    if (!file.ok) {
+        failed.error = file.error;
         return failed;
     }
-    if (file.size() > kMaxFileBytes) {
+    if (file.bytes.size() > kMaxFileBytes) {
         failed.error = QStringLiteral("file too large for a program");
         return failed;
     }
-    const QByteArray text = file.read(kMaxFileBytes + 1);
-    if (text.size() > kMaxFileBytes || file.error() != QFile::NoError) {
-        failed.error = file.errorString();
-        return failed;
-    }
-    return ObjectFileParser::parse(text);
+    return ObjectFileParser::parse(file.bytes);
 }

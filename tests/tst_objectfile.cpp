@@ -2,10 +2,28 @@
 #include "image/objectfilereader.h"
 #include "image/programimage.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
 #include <vector>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 using Words = std::vector<quint16>;
 Q_DECLARE_METATYPE(Words)
@@ -23,7 +41,8 @@ private slots:
     void loadClearsSlotsOfALongerProgram();
     void frameWordPastTheImageIsZero();
     void readsFilesWithChinesePaths();
-    void missingFileIsRefused();
+    void onlyRegularFilesAreRead_data();
+    void onlyRegularFilesAreRead();
 };
 
 void TestObjectFile::acceptedText_data()
@@ -163,11 +182,82 @@ void TestObjectFile::readsFilesWithChinesePaths()
     QCOMPARE(parsed.words, (Words{1, 2, 65535}));
 }
 
-void TestObjectFile::missingFileIsRefused()
+// What stands at a path that names no regular file, made for one row; the
+// test's folder holds it. `release` ends a read that waits for it anyway.
+struct NotAFile {
+    QString path;
+    std::function<void()> release = [] {};
+};
+using MakeNotAFile = std::function<NotAFile(const QTemporaryDir &)>;
+Q_DECLARE_METATYPE(MakeNotAFile)
+
+void TestObjectFile::onlyRegularFilesAreRead_data()
 {
+    QTest::addColumn<MakeNotAFile>("make");
+    QTest::newRow("missing file") << MakeNotAFile(
+        [](const QTemporaryDir &dir) { return NotAFile{dir.filePath(QStringLiteral("none.OBJ"))}; });
+    QTest::newRow("folder") << MakeNotAFile([](const QTemporaryDir &dir) { return NotAFile{dir.path()}; });
+#ifdef Q_OS_WIN
+    QTest::newRow("device NUL") << MakeNotAFile(
+        [](const QTemporaryDir &) { return NotAFile{QStringLiteral("NUL")}; });
+    QTest::newRow("named pipe") << MakeNotAFile([](const QTemporaryDir &) {
+        const QString name = QStringLiteral("\\\\.\\pipe\\kd7-not-a-file-%1").arg(::GetCurrentProcessId());
+        HANDLE pipe = ::CreateNamedPipeW(reinterpret_cast<const wchar_t *>(name.utf16()), PIPE_ACCESS_DUPLEX,
+                                         PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+        return NotAFile{name, [pipe] { ::CloseHandle(pipe); }};
+    });
+#else
+    QTest::newRow("named pipe nobody writes to") << MakeNotAFile([](const QTemporaryDir &dir) {
+        const QString path = dir.filePath(QStringLiteral("pipe.OBJ"));
+        ::mkfifo(QFile::encodeName(path).constData(), 0600);
+        return NotAFile{path, [path] {   // a writer comes and goes: a waiting open returns
+                            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+                            if (fd >= 0)
+                                ::close(fd);
+                        }};
+    });
+    QTest::newRow("character device")
+        << MakeNotAFile([](const QTemporaryDir &) { return NotAFile{QStringLiteral("/dev/null")}; });
+    QTest::newRow("block device") << MakeNotAFile([](const QTemporaryDir &) {
+        const QStringList disks
+            = QDir(QStringLiteral("/sys/class/block")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &disk : disks)
+            if (QFileInfo::exists(QStringLiteral("/dev/") + disk))
+                return NotAFile{QStringLiteral("/dev/") + disk};
+        return NotAFile{};
+    });
+    QTest::newRow("socket") << MakeNotAFile([](const QTemporaryDir &dir) {
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("socket.OBJ")));
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+        ::listen(fd, 1);
+        return NotAFile{QFile::decodeName(path), [fd] { ::close(fd); }};
+    });
+#endif
+}
+
+// Refused at once, never waited on: a read that has not returned within five
+// seconds fails the row (and is released, so that the test can end).
+void TestObjectFile::onlyRegularFilesAreRead()
+{
+    QFETCH(MakeNotAFile, make);
     QTemporaryDir dir;
-    QVERIFY(!ObjectFileReader::read(dir.filePath(QStringLiteral("none.OBJ"))).ok);
-    QVERIFY(!ObjectFileReader::read(dir.path()).ok);   // a folder is not a file
+    QVERIFY(dir.isValid());
+    const NotAFile notAFile = make(dir);
+    if (notAFile.path.isEmpty())
+        QSKIP("this machine has no such thing to try");
+    auto read = std::make_shared<std::promise<ParsedObjectFile>>();
+    std::future<ParsedObjectFile> result = read->get_future();
+    std::thread([read, path = notAFile.path] { read->set_value(ObjectFileReader::read(path)); }).detach();
+    const bool returned = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    notAFile.release();
+    QVERIFY2(returned, "the read waited for what stands at the path");
+    const ParsedObjectFile parsed = result.get();
+    QVERIFY(!parsed.ok);
+    QVERIFY(parsed.words.empty());
 }
 
 QTEST_GUILESS_MAIN(TestObjectFile)
