@@ -7,6 +7,7 @@
 #include "serial/module1.h"
 #include "tests/support/captions.h"
 #include "tests/support/windowonfakes.h"
+#include "ui/fonts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +73,8 @@ private slots:
     void controls();
     void windowIsFixedAtItsClientSize();
     void chineseTextsHaveGlyphs();
+    void faceSeenOnEachDesk_data();
+    void faceSeenOnEachDesk();
     void menus();
     void startState();
     void saveAndHelpDoNothing();
@@ -153,6 +158,45 @@ void TestForm1::windowIsFixedAtItsClientSize()
     QCOMPARE(w.form.centralWidget()->y(), w.form.menuBar()->height());
     QCOMPARE(w.form.windowTitle(), QStringLiteral("KD7用户程序下载"));
     QCOMPARE(w.form.palette().color(QPalette::Window), QColor(212, 208, 200));
+}
+
+// Which face a window font shows with the Chinese faces a system has.
+void TestForm1::faceSeenOnEachDesk_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("seen");
+    const QStringList stockWindows{QStringLiteral("SimSun"),          QStringLiteral("NSimSun"),
+                                   QStringLiteral("Microsoft YaHei"), QStringLiteral("DengXian"),
+                                   QStringLiteral("KaiTi"),           QStringLiteral("FangSong"),
+                                   QStringLiteral("SimHei")};
+    const QStringList notoOnly{QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans Mono CJK SC"),
+                               QStringLiteral("Noto Serif CJK SC")};
+    QTest::newRow("heading on a stock Chinese Windows") << Fonts::kXinWei << stockWindows << "KaiTi";
+    QTest::newRow("heading with Office's STXinwei")
+        << Fonts::kXinWei << stockWindows + QStringList{QStringLiteral("STXinwei")} << "STXinwei";
+    QTest::newRow("heading, faces listed by their Chinese names")
+        << Fonts::kXinWei
+        << QStringList{QStringLiteral("宋体"), QStringLiteral("微软雅黑"), QStringLiteral("仿宋"),
+                       QStringLiteral("楷体")}
+        << "楷体";
+    QTest::newRow("heading without a KaiTi face")
+        << Fonts::kXinWei << QStringList{QStringLiteral("SimSun"), QStringLiteral("FangSong")} << "FangSong";
+    QTest::newRow("heading on a Debian desktop with Noto CJK only")
+        << Fonts::kXinWei << notoOnly << "Noto Serif CJK SC";
+    QTest::newRow("宋体 on a stock Chinese Windows") << Fonts::kSongTi << stockWindows << "SimSun";
+}
+
+void TestForm1::faceSeenOnEachDesk()
+{
+    QFETCH(QString, family);
+    QFETCH(QStringList, installed);
+    const QStringList chain = Fonts::fallbackChain(family, installed);
+    const auto seen = std::find_if(chain.begin(), chain.end(), [&](const QString &face) {
+        return installed.contains(face, Qt::CaseInsensitive);
+    });
+    QVERIFY(seen != chain.end());
+    QTEST(*seen, "seen");
 }
 
 void TestForm1::chineseTextsHaveGlyphs()
