@@ -48,6 +48,8 @@ Form1::Services Form1::withDefaults(Services s)
     }
     if (!s.portMapping)
         s.portMapping = systemPortFor;
+    if (!s.portList)
+        s.portList = systemPorts;
     if (!s.line) {
         ownLine_ = makeSystemSerialLine(s.portMapping);
         s.line = ownLine_.get();
@@ -170,7 +172,7 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::CONFIG_Click()
 {
     if (!form2_)
-        form2_ = std::make_unique<Form2>(services_.portMapping);
+        form2_ = std::make_unique<Form2>(services_.portMapping, services_.portList);
     form2_->show();
     form2_->raise();
     form2_->activateWindow();

@@ -11,6 +11,7 @@
 #include "serial/portmapping.h"
 #include "serial/receivestate.h"
 #include "serial/serialline.h"
+#include "serial/systemports.h"
 
 #include <QMainWindow>
 
@@ -26,6 +27,7 @@ struct Form1Services {
     std::function<void()> endProgram;
     std::function<void()> processEvents;
     PortMapping portMapping;   // which device each port number opens
+    PortList portList;         // the system's serial ports, for the port window's tooltips
 };
 
 // The main window: it owns the program image, the serial port and the state

@@ -33,9 +33,9 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, QRec
 
 }   // namespace
 
-Form2::Form2(PortMapping mapping, QWidget *parent)
+Form2::Form2(PortMapping mapping, PortList ports, QWidget *parent)
     : QWidget(parent, Qt::Window),
-      combo1_(new PortNumberBox(std::move(mapping), this))
+      combo1_(new PortNumberBox(std::move(mapping), std::move(ports), this))
 {
     setupUi();
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
@@ -61,6 +61,14 @@ void Form2::setupUi()
     QWidget::setTabOrder(Command1, Command2);
     QWidget::setTabOrder(Command2, combo1_);
     Command1->setFocus();
+}
+
+// The tooltips say what the system has as the window shows, so the box's
+// own tooltip is there before the list is ever dropped down.
+void Form2::showEvent(QShowEvent *event)
+{
+    combo1_->refreshTooltips();
+    QWidget::showEvent(event);
 }
 
 QComboBox *Form2::COMBO1(int index) const { return index == 1 ? combo1_ : nullptr; }

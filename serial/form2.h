@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/portmapping.h"
+#include "serial/systemports.h"
 
 #include <QWidget>
 
@@ -16,7 +17,8 @@ class Form2 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form2(PortMapping mapping = systemPortFor, QWidget *parent = nullptr);
+    explicit Form2(PortMapping mapping = systemPortFor, PortList ports = systemPorts,
+                   QWidget *parent = nullptr);
 
     // The port number box is element 1 of the control array COMBO1.
     QComboBox *COMBO1(int index) const;
@@ -29,6 +31,9 @@ public:
     QLabel *Label2 = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void setupUi();

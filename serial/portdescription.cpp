@@ -1,36 +1,62 @@
 #include "serial/portdescription.h"
 
-#ifdef Q_OS_WIN
-#include "serial/windowsportnames.h"
-#else
-#include <QSerialPortInfo>
-#endif
+#include <algorithm>
 
 namespace {
 
-// What the system calls the device at `location`, if it says.
-QString systemDescription(const QString &location)
+// An FTDI adapter keeps each lone received byte until its latency timer runs
+// out, so every acknowledgement waits that long. Only the Windows driver's
+// settings tell the timer; on Linux the port asks for low-latency mode itself.
+constexpr int kPromptLatencyMs = 2;
+
+QString named(const SystemPort &port)
 {
-#ifdef Q_OS_WIN
-    return windowsFriendlyName(location);
-#else
-    return QSerialPortInfo(location).description();
-#endif
+    return port.description.isEmpty() ? port.location
+                                      : QStringLiteral("%1 (%2)").arg(port.location, port.description);
+}
+
+QString latencyAdvice(const SystemPort &port)
+{
+    if (!port.latencyTimerMs || *port.latencyTimerMs <= kPromptLatencyMs)
+        return {};
+    return QStringLiteral(
+               "\n这个 FTDI 适配器的延迟计时器是 %1 毫秒: 每个应答都要多等这么久, 下载会慢好几倍.\n"
+               "请改成 1: 设备管理器 > 该端口的属性 > 端口设置 > 高级 > 延迟计时器 (毫秒): 1, "
+               "然后拔下适配器再插上.")
+        .arg(*port.latencyTimerMs);
 }
 
 }   // namespace
 
-QString describePort(const PortMapping &mapping, int portNo)
+// A number whose location the system does not list opens no port: on
+// Windows port n is always COMn, present or not.
+QString PortSurvey::describePort(int portNo) const
 {
-    const QString location = mapping ? mapping(portNo) : QString();
-    if (location.isEmpty())
-        return QStringLiteral("串口 %1: 没有这个串口").arg(portNo);
-    const QString description = systemDescription(location);
-    if (description.isEmpty())
-        return QStringLiteral("串口 %1: %2").arg(portNo).arg(location);
-#ifdef Q_OS_WIN
-    return QStringLiteral("串口 %1: %2").arg(portNo).arg(description);   // "USB Serial Port (COM3)"
-#else
-    return QStringLiteral("串口 %1: %2 (%3)").arg(portNo).arg(location, description);
-#endif
+    const QString location = reached.value(portNo - 1);
+    const auto port = std::find_if(ports.begin(), ports.end(), [&](const SystemPort &p) {
+        return !location.isEmpty() && p.location.compare(location, Qt::CaseInsensitive) == 0;
+    });
+    if (port == ports.end()) {
+        const QString unreached = unreachedPorts();
+        const QString none = QStringLiteral("串口 %1: 没有这个串口").arg(portNo);
+        return unreached.isEmpty() ? none : none + QStringLiteral("\n\n") + unreached;
+    }
+    return QStringLiteral("串口 %1: %2").arg(portNo).arg(named(*port)) + latencyAdvice(*port);
+}
+
+QString PortSurvey::unreachedPorts() const
+{
+    QString listed;
+    for (const SystemPort &port : ports) {
+        if (reached.contains(port.location, Qt::CaseInsensitive))
+            continue;
+        listed += QStringLiteral("\n    ") + port.location;
+        if (!port.description.isEmpty())
+            listed += QStringLiteral(": ") + port.description;
+        listed += latencyAdvice(port).replace(QLatin1Char('\n'), QStringLiteral("\n        "));
+    }
+    if (listed.isEmpty())
+        return {};
+    return QStringLiteral("串口号 1 到 4 选不到这些串口:") + listed + QStringLiteral("\n")
+        + renumberingAdvice();
 }

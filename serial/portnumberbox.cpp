@@ -4,9 +4,14 @@
 
 #include <QLineEdit>
 
-PortNumberBox::PortNumberBox(PortMapping mapping, QWidget *parent)
+namespace {
+constexpr int kNumbers = 4;   // the list "1" to "4"
+}
+
+PortNumberBox::PortNumberBox(PortMapping mapping, PortList ports, QWidget *parent)
     : QComboBox(parent),
-      mapping_(std::move(mapping))
+      mapping_(std::move(mapping)),
+      ports_(std::move(ports))
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -17,13 +22,20 @@ PortNumberBox::PortNumberBox(PortMapping mapping, QWidget *parent)
     disconnect(lineEdit(), &QLineEdit::returnPressed, this, nullptr);
 }
 
+// One look at the system serves every tooltip.
 void PortNumberBox::refreshTooltips()
 {
+    PortSurvey survey;
+    for (int portNo = 1; portNo <= kNumbers; ++portNo)
+        survey.reached << (mapping_ ? mapping_(portNo) : QString());
+    if (ports_)
+        survey.ports = ports_();
+    setToolTip(survey.unreachedPorts());
     for (int i = 0; i < count(); ++i) {
         bool isNumber = false;
         const int portNo = itemText(i).toInt(&isNumber);
-        if (isNumber)
-            setItemData(i, describePort(mapping_, portNo), Qt::ToolTipRole);
+        if (isNumber && portNo >= 1 && portNo <= kNumbers)
+            setItemData(i, survey.describePort(portNo), Qt::ToolTipRole);
     }
 }
 

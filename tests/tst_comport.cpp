@@ -8,7 +8,7 @@
 #include "app/form1.h"
 #include "download/wireprotocol.h"
 #include "serial/module1.h"
-#include "serial/portdescription.h"
+#include "serial/portmapping.h"
 #include "tests/support/chosenfile.h"
 
 #include <QCoreApplication>
@@ -91,7 +91,6 @@ private slots:
     void downloadsThroughTheAnsweringPort();
     void silentDevice();
     void missingPort();
-    void portTooltipsNameComPorts();
     void cablePulled();
 };
 
@@ -160,15 +159,6 @@ void TestComPort::missingPort()
     QVERIFY2(port > 0, "the refused device has no port number");
     QCOMPARE(w.download(port), QStringLiteral("0"));
     QCOMPARE(w.messages, QStringList{kPortRefused});
-}
-
-// Port n is COMn, shown by the name Windows gives it where it knows one.
-void TestComPort::portTooltipsNameComPorts()
-{
-    const QString tip = describePort(systemPortFor, 3);
-    qInfo("port 3: %s", qPrintable(tip));
-    QVERIFY2(tip.startsWith(QStringLiteral("串口 3: ")) && tip.contains(QStringLiteral("COM3")),
-             qPrintable(tip));
 }
 
 // The cable pulled in mid-download: make hwtest pulls it when this test asks,

@@ -2,6 +2,7 @@
 #include "serial/form2.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
+#include "serial/systemports.h"
 #include "tests/support/captions.h"
 #include "tests/support/ptypair.h"
 #include "tests/support/windowonfakes.h"
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+Q_DECLARE_METATYPE(QList<SystemPort>)
 
 namespace {
 
@@ -49,6 +52,8 @@ private slots:
     void settingsClosesAnOpenPort();
     void typedTextNeverChangesThePort();
     void tooltipsNameWhatEachNumberOpens();
+    void tooltipsNamePortsNoNumberReaches_data();
+    void tooltipsNamePortsNoNumberReaches();
     void exitWhileShownEndsEverything();
     void captionsShowWhole();
 };
@@ -225,15 +230,87 @@ void TestForm2::tooltipsNameWhatEachNumberOpens()
     PtyPair device;
     Window w;
     w.port1 = device.devicePath();
+    w.ports = {{device.devicePath(), {}, std::nullopt}};
     auto *box = static_cast<PortNumberBox *>(w.settings()->COMBO1(1));
     box->refreshTooltips();
     QVERIFY(box->itemData(0, Qt::ToolTipRole).toString().contains(device.devicePath()));
     QVERIFY(box->itemData(1, Qt::ToolTipRole).toString().contains(QStringLiteral("没有这个串口")));
 
     w.port1.clear();   // the device went away: the next look says so
+    w.ports.clear();
     box->showPopup();
     QVERIFY(box->itemData(0, Qt::ToolTipRole).toString().contains(QStringLiteral("没有这个串口")));
     box->hidePopup();
+}
+
+// Port 1 opens a device, the others none; a port listed with no location is
+// the one port 1 opens, and %1 in a text stands for it. Ports the system has
+// beyond it are named on the box itself and on every empty number, with what
+// to do; an FTDI adapter's slow latency timer is named on its port.
+void TestForm2::tooltipsNamePortsNoNumberReaches_data()
+{
+    QTest::addColumn<QList<SystemPort>>("ports");
+    QTest::addColumn<QStringList>("onTheBox");
+    QTest::addColumn<QString>("port1Begins");
+    QTest::addColumn<QStringList>("port1Says");
+    QTest::addColumn<QStringList>("port1Omits");
+    const SystemPort port1{QString(), {}, std::nullopt};
+    const SystemPort usb7{QStringLiteral("COM7"), QStringLiteral("USB Serial Port"), std::nullopt};
+    const SystemPort bare12{QStringLiteral("COM12"), {}, std::nullopt};
+    const QString slow = QStringLiteral("延迟计时器");
+    QTest::newRow("no port beyond the one reached")
+        << QList<SystemPort>{port1} << QStringList{} << "串口 1: %1" << QStringList{} << QStringList{slow};
+    QTest::newRow("a port the system does not list opens none")
+        << QList<SystemPort>{} << QStringList{} << "串口 1: 没有这个串口" << QStringList{}
+        << QStringList{"%1"};
+    QTest::newRow("adapters at COM7 and COM12")
+        << QList<SystemPort>{port1, usb7, bare12}
+        << QStringList{QStringLiteral("COM7: USB Serial Port"), QStringLiteral("\n    COM12"),
+                       renumberingAdvice()}
+        << "串口 1: %1" << QStringList{} << QStringList{QStringLiteral("COM7")};
+    QTest::newRow("FTDI adapter at 16 ms on port 1")
+        << QList<SystemPort>{{QString(), QStringLiteral("USB Serial Port"), 16}} << QStringList{}
+        << "串口 1: %1 (USB Serial Port)"
+        << QStringList{QStringLiteral("16 毫秒"), QStringLiteral("延迟计时器 (毫秒): 1")} << QStringList{};
+    QTest::newRow("FTDI adapter at 2 ms on port 1")
+        << QList<SystemPort>{{QString(), QStringLiteral("USB Serial Port"), 2}} << QStringList{}
+        << "串口 1: %1 (USB Serial Port)" << QStringList{} << QStringList{slow};
+    QTest::newRow("FTDI adapter at 16 ms that no number reaches")
+        << QList<SystemPort>{port1, {QStringLiteral("COM9"), {}, 16}}
+        << QStringList{QStringLiteral("COM9"), QStringLiteral("16 毫秒")} << "串口 1: %1" << QStringList{}
+        << QStringList{};
+}
+
+void TestForm2::tooltipsNamePortsNoNumberReaches()
+{
+    QFETCH(QList<SystemPort>, ports);
+    QFETCH(QStringList, onTheBox);
+    PtyPair device;
+    Window w;
+    w.port1 = device.devicePath();
+    for (SystemPort &port : ports)
+        if (port.location.isEmpty())
+            port.location = device.devicePath();
+    w.ports = ports;
+    Form2 *form2 = w.settings();   // the tooltips are made as the window shows
+    const QComboBox *box = form2->COMBO1(1);
+    const QString boxTip = box->toolTip();
+    QCOMPARE(boxTip.isEmpty(), onTheBox.isEmpty());
+    const QString emptyNumberTip = box->itemData(1, Qt::ToolTipRole).toString();
+    QVERIFY2(emptyNumberTip.startsWith(QStringLiteral("串口 2: 没有这个串口")), qPrintable(emptyNumberTip));
+    for (const QString &text : onTheBox) {
+        QVERIFY2(boxTip.contains(text), qPrintable(boxTip));
+        QVERIFY2(emptyNumberTip.contains(text), qPrintable(emptyNumberTip));
+    }
+    const QString port1Tip = box->itemData(0, Qt::ToolTipRole).toString();
+    QFETCH(QString, port1Begins);
+    QVERIFY2(port1Tip.startsWith(port1Begins.arg(device.devicePath())), qPrintable(port1Tip));
+    QFETCH(QStringList, port1Says);
+    for (const QString &text : port1Says)
+        QVERIFY2(port1Tip.contains(text), qPrintable(port1Tip));
+    QFETCH(QStringList, port1Omits);
+    for (const QString &text : port1Omits)
+        QVERIFY2(!port1Tip.contains(text.arg(device.devicePath())), qPrintable(port1Tip));
 }
 
 void TestForm2::exitWhileShownEndsEverything()

@@ -10,7 +10,8 @@
 
 // The main window on a scripted device and a fake clock: message boxes are
 // captured, ending the program is counted, the test may act whenever the
-// download lets window events run, and port 1 opens whatever `port1` names.
+// download lets window events run, port 1 opens whatever `port1` names, and the system has the `ports`
+// listed.
 struct WindowOnFakes {
     FakeClock clock;
     ScriptedLine line{clock, Devices::answersEverything()};
@@ -19,6 +20,7 @@ struct WindowOnFakes {
     int endProgramCalls = 0;
     std::function<void()> onEvents = [] {};
     QString port1;
+    QList<SystemPort> ports;   // the system's serial ports, as the port window finds them
     Form1 form{services()};
 
     Form1Services services()
@@ -31,6 +33,7 @@ struct WindowOnFakes {
         s.endProgram = [this] { ++endProgramCalls; };
         s.processEvents = [this] { onEvents(); };
         s.portMapping = portOneAt([this] { return port1; });
+        s.portList = [this] { return ports; };
         return s;
     }
 };

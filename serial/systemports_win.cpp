@@ -1,0 +1,110 @@
+#include "serial/systemports.h"
+
+#include "serial/ftdilatency.h"
+#include "serial/portmapping.h"
+#include "serial/windowsregistry.h"
+
+#include <windows.h>
+// after windows.h, which they build on
+#include <devguid.h>
+#include <setupapi.h>
+
+#include <QHash>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+QString deviceText(HDEVINFO devices, SP_DEVINFO_DATA &device, DWORD property)
+{
+    DWORD size = 0;
+    ::SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr, nullptr, 0, &size);
+    if (size == 0)
+        return {};
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
+    if (!::SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr,
+                                             reinterpret_cast<PBYTE>(text.data()), size, nullptr))
+        return {};
+    return QString::fromWCharArray(text.data());
+}
+
+QString portNameOf(HDEVINFO devices, SP_DEVINFO_DATA &device)
+{
+    HKEY key = ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE)
+        return {};
+    const QString name = WindowsRegistry::text(key, L"PortName");
+    ::RegCloseKey(key);
+    return name;
+}
+
+// "USB Serial Port (COM3)" names the port by its number already.
+QString withoutPortName(QString friendlyName, const QString &portName)
+{
+    const QString suffix = QStringLiteral(" (%1)").arg(portName);
+    if (friendlyName.endsWith(suffix, Qt::CaseInsensitive))
+        friendlyName.chop(suffix.size());
+    return friendlyName;
+}
+
+// What Device Manager lists under 端口 (COM 和 LPT): the COM ports present,
+// each with the name Windows shows for it.
+QHash<QString, QString> deviceManagerNames()
+{
+    QHash<QString, QString> names;
+    HDEVINFO devices = ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE)
+        return names;
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; ::SetupDiEnumDeviceInfo(devices, i, &device); ++i) {
+        const QString port = portNameOf(devices, device).toUpper();
+        if (port.startsWith(QLatin1String("COM")))
+            names.insert(port, withoutPortName(deviceText(devices, device, SPDRP_FRIENDLYNAME), port));
+    }
+    ::SetupDiDestroyDeviceInfoList(devices);
+    return names;
+}
+
+// Every serial port driver enters its ports here while they are present.
+QStringList serialCommPorts()
+{
+    QStringList ports;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key)
+        != ERROR_SUCCESS)
+        return ports;
+    for (const QString &value : WindowsRegistry::values(key))
+        ports << WindowsRegistry::text(key, reinterpret_cast<const wchar_t *>(value.utf16())).toUpper();
+    ::RegCloseKey(key);
+    return ports;
+}
+
+}   // namespace
+
+QList<SystemPort> systemPorts()
+{
+    const QHash<QString, QString> names = deviceManagerNames();
+    QStringList locations = serialCommPorts();
+    for (auto it = names.begin(); it != names.end(); ++it)
+        locations << it.key();
+    locations.removeAll(QString());
+    locations.removeDuplicates();
+    std::sort(locations.begin(), locations.end(), naturalPortOrder);
+    const QHash<QString, int> latency = ftdiLatencyTimers();
+    QList<SystemPort> ports;
+    for (const QString &location : locations) {
+        const auto timer = latency.find(location);
+        ports.append({location, names.value(location),
+                      timer != latency.end() ? std::optional<int>(*timer) : std::nullopt});
+    }
+    return ports;
+}
+
+// Windows keeps a port's number with the adapter and the USB socket it is in.
+QString renumberingAdvice()
+{
+    return QStringLiteral("给它一个 1 到 4 的编号 (要管理员来做, 每个 USB 插口做一次):\n"
+                          "设备管理器 > 端口 (COM 和 LPT) > 该端口的属性 > 端口设置 > 高级 > COM 端口号");
+}
