@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QWidget;
 
 // The file dialog control: a preset file name, a blocking show, and the
@@ -19,13 +21,6 @@ private:
     QString fileName_;
 };
 
-// The open dialog on the desktop. A preset with wildcards ("*.OBJ") lists the
-// files it matches, in either case, so prog.obj is listed as well as PROG.OBJ.
-class QtCommonDialog : public CommonDialog {
-public:
-    explicit QtCommonDialog(QWidget *owner) : owner_(owner) {}
-    void ShowOpen() override;
-
-private:
-    QWidget *owner_;
-};
+// This system's own open dialog, shown over `owner`. It keeps no settings of
+// the tool's anywhere.
+std::unique_ptr<CommonDialog> makeSystemCommonDialog(QWidget *owner);

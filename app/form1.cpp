@@ -43,7 +43,7 @@ Form1::~Form1()
 Form1::Services Form1::withDefaults(Services s)
 {
     if (!s.dialog) {
-        ownDialog_ = std::make_unique<QtCommonDialog>(this);
+        ownDialog_ = makeSystemCommonDialog(this);
         s.dialog = ownDialog_.get();
     }
     if (!s.portMapping)

@@ -65,6 +65,11 @@ bool applySettings(HANDLE handle, const LineSettings &settings)
 
 }   // namespace
 
+struct Win32SerialLine::FoundState {
+    DCB dcb = {};
+    COMMTIMEOUTS timeouts = {};
+};
+
 Win32SerialLine::Win32SerialLine(PortMapping mapping, QObject *parent)
     : SerialLine(parent),
       mapping_(std::move(mapping))
@@ -98,6 +103,13 @@ bool Win32SerialLine::open()
         return false;
     handle_ = handle;
     readWait_ = -1;
+    auto found = std::make_unique<FoundState>();
+    found->dcb.DCBlength = sizeof found->dcb;
+    if (!::GetCommState(handle, &found->dcb) || !::GetCommTimeouts(handle, &found->timeouts)) {
+        close();
+        return false;
+    }
+    found_ = std::move(found);
     if (!applySettings(handle, *settings) || !setReadWait(0)) {
         close();
         return false;
@@ -117,6 +129,13 @@ void Win32SerialLine::close()
     if (!handle_)
         return;
     receivePoll_.stop();
+    // The download has let its last bytes leave by now; the next program
+    // finds the port as this one found it.
+    if (found_) {
+        ::SetCommState(asHandle(handle_), &found_->dcb);
+        ::SetCommTimeouts(asHandle(handle_), &found_->timeouts);
+        found_.reset();
+    }
     ::CloseHandle(asHandle(handle_));
     ::timeEndPeriod(1);
     handle_ = nullptr;

@@ -6,10 +6,13 @@
 #include <QByteArray>
 #include <QTimer>
 
+#include <memory>
+
 // The serial port control on a Windows COM port, through the Win32 serial
 // calls. Reads and writes are plain (not overlapped) calls with timeouts, so
 // nothing waits without a bound; the receive event comes from looking at the
-// input queue while the port is open.
+// input queue while the port is open. The port is left as it was found: its
+// line settings and time-outs go back to what they were when it closes.
 class Win32SerialLine : public SerialLine {
     Q_OBJECT
 
@@ -39,8 +42,11 @@ private:
     void lookForInput();
     void failed();
 
+    struct FoundState;   // the port's settings as this program found them
+
     PortMapping mapping_;
     void *handle_ = nullptr;
+    std::unique_ptr<FoundState> found_;
     QByteArray lookahead_;   // a byte a bounded wait read ahead of Input
     int readWait_ = -1;      // the read time-out now set, in milliseconds
     int announced_ = 0;      // input already announced by the receive event

@@ -1,6 +1,6 @@
 #include "app/chinesecatalogues.h"
-#include "app/commondialog.h"
 #include "app/form1.h"
+#include "app/qtcommondialog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

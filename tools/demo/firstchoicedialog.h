@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/commondialog.h"
+#include "app/qtcommondialog.h"
 
 // The demo's file dialog: its first showing picks the sample program at
 // once; every later one is the ordinary open dialog.

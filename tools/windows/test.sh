@@ -50,6 +50,34 @@ start_device() {   # start_device N KD7SIM_ARGS...
   done
   wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$(head -n1 "$work/sim$n.out")" /f >/dev/null 2>&1
 }
+device_of() { head -n1 "$work/sim$1.out"; }
+
+# Wine keeps a COM port's line settings in its pseudo-terminal's termios,
+# where the kernel fixes 8 data bits and no parity: the distinctive state is
+# the speed, two stop bits and both kinds of flow control.
+set_distinctive_settings() { stty -F "$1" 19200 cstopb crtscts ixon ixoff; }
+has_distinctive_settings() {
+  local now; now=$(stty -F "$1" -a) || return 1
+  echo "$now"
+  grep -q 'speed 19200 baud' <<<"$now" || return 1
+  for flag in cstopb crtscts ixon ixoff; do
+    grep -Eq "(^| )$flag( |;|\$)" <<<"$now" || return 1
+  done
+}
+
+# A Qt program that shows Windows' own windows (the open dialog), on a
+# display: Xvfb with Wine's own display driver. Its results go to a file, as
+# Wine's console on a display is not this script's.
+run_qt_on_display() {   # run_qt_on_display PROGRAM.exe
+  local exe=$1 log="$work/${1%.exe}.txt" status
+  wineserver -k; timeout 60 wineserver -w
+  (cd "$out/tests" && timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" wine cmd /c \
+    "set QT_QPA_FONTDIR=$(winpath "$work/fonts")&& set QT_QPA_PLATFORM=offscreen&& $exe -o $(winpath "$log"),txt")
+  status=$?
+  wineserver -k; timeout 60 wineserver -w
+  cat "$log"
+  return $status
+}
 
 mkdir -p "$work/fonts"
 ln -s /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc /usr/share/fonts/opentype/noto/NotoSerifCJK-Regular.ttc "$work/fonts/" 2>/dev/null
@@ -62,10 +90,26 @@ check downloadprocedure-suite run_qt tst_downloadprocedure.exe
 
 # Port 1 answers, port 2 stays silent, port 9 is missing. The mount manager
 # reads the port map when Wine starts, so Wine starts afresh after it.
+# COM2's line starts in a distinctive state, which the tool must give back;
+# COM7 is a port that numbers 1 to 4 cannot reach.
 start_device 1 --once --transcript "$work/com1.bin"
 start_device 2 --silent --transcript "$work/com2.bin"
+start_device 7 --silent
+set_distinctive_settings "$(device_of 2)"
 wineserver -k; wineserver -w
 check window-on-com-ports run_qt tst_comport.exe
+check com2-settings-given-back has_distinctive_settings "$(device_of 2)"
+
+# The operator's desk: the system's open dialog (cancelled, completed), Exit,
+# the port tooltips and the FTDI latency timers. Qt keeps no key of its own
+# in the registry afterwards, and the user's profile holds no new file.
+profile_files() { find "$WINEPREFIX/drive_c/users" -type f | sort; }
+profile_files >"$work/profile-before.txt"
+check windows-desk run_qt_on_display tst_windowsdesk.exe
+no_qt_settings() { ! wine reg query 'HKCU\Software\QtProject' >/dev/null 2>&1; }
+check no-qt-settings-in-the-registry no_qt_settings
+profile_unchanged() { profile_files | diff "$work/profile-before.txt" -; }
+check no-new-file-in-the-profile profile_unchanged
 for pid in "${sims[@]}"; do kill -TERM "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
 sims=()
 check com1-exact-bytes cmp "$work/answering-expected.bin" "$work/com1.bin"

@@ -1,4 +1,4 @@
-#include "app/commondialog.h"
+#include "app/qtcommondialog.h"
 
 #include <QFileDialog>
 #include <QSettings>
@@ -11,11 +11,9 @@ namespace {
 // file), so the dialog reads none and nothing is written.
 void keepNoSettings()
 {
-#ifndef Q_OS_WIN
     const QString nowhere = QStringLiteral("/dev/null");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, nowhere);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, nowhere);
-#endif
 }
 
 }   // namespace
@@ -39,4 +37,9 @@ void QtCommonDialog::ShowOpen()
     const QStringList chosen = dialog.selectedFiles();
     if (!chosen.isEmpty())
         setFileName(chosen.first());
+}
+
+std::unique_ptr<CommonDialog> makeSystemCommonDialog(QWidget *owner)
+{
+    return std::make_unique<QtCommonDialog>(owner);
 }
