@@ -19,7 +19,8 @@ contents=$(dpkg-deb --contents "$deb")
 for path in ./usr/bin/kd7load ./usr/share/applications/org.kd7lab.kd7load.desktop \
             ./usr/share/icons/hicolor/48x48/apps/org.kd7lab.kd7load.png \
             ./usr/share/icons/hicolor/scalable/apps/org.kd7lab.kd7load.svg \
-            ./usr/share/man/man1/kd7load.1.gz ./usr/share/metainfo/org.kd7lab.kd7load.metainfo.xml; do
+            ./usr/share/man/man1/kd7load.1.gz ./usr/share/metainfo/org.kd7lab.kd7load.metainfo.xml \
+            ./usr/share/doc/kd7load/guide.zh_CN.html; do
   grep -q " $path\$" <<<"$contents" || { echo "package lacks $path"; exit 1; }
 done
 

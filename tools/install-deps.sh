@@ -10,6 +10,7 @@ packages=(
   fonts-noto-cjk fonts-lxgw-wenkai
   xvfb xauth
   dpkg-dev desktop-file-utils file lintian appstream
+  python3-markdown
 )
 # make fuzz: clang with libFuzzer and the sanitizer runtimes (make test's
 # sanitizer build uses g++, whose runtimes come with it).

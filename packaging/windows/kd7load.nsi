@@ -1,6 +1,7 @@
 ; The Windows installer: the program with its Qt libraries in Program Files,
-; a Start menu entry, and an uninstaller registered in Windows' list of
-; programs. Silent for lab administrators: setup.exe /S [/D=folder] and
+; the operators' guide beside it, Start menu entries for both, and an
+; uninstaller registered in Windows' list of programs. Silent for lab
+; administrators: setup.exe /S [/D=folder] and
 ; uninstall.exe /S.
 ; Built by tools/windows/build.sh with VERSION, STAGE (the files to install)
 ; and OUTFILE defined.
@@ -10,6 +11,7 @@ Target amd64-unicode
 !include x64.nsh
 
 !define PRODUCT "KD7用户程序下载"
+!define GUIDE "KD7用户程序下载 操作指南"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KD7Load"
 
 Name "${PRODUCT}"
@@ -47,6 +49,7 @@ Section
     File /r "${STAGE}\*.*"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\kd7load.exe" "" "$INSTDIR\kd7load.exe" 0
+    CreateShortcut "$SMPROGRAMS\${GUIDE}.lnk" "$INSTDIR\guide.zh_CN.html"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "KD7 lab tools"
@@ -60,6 +63,7 @@ SectionEnd
 
 Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${GUIDE}.lnk"
     RMDir /r "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -25,7 +25,7 @@ cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$out/build" -j "$jobs" --target kd7load tst_objectfile tst_downloadprocedure tst_comport \
+cmake --build "$out/build" -j "$jobs" --target kd7load kd7guide tst_objectfile tst_downloadprocedure tst_comport \
   tst_windowsdesk
 
 dll_dirs=("$qt/bin" "/usr/lib/gcc/$mingw/12-posix" "/usr/$mingw/lib")
@@ -49,7 +49,7 @@ gather_dlls() {
 stage="$out/stage"
 rm -rf "$stage"
 mkdir -p "$stage/platforms" "$stage/styles"
-cp "$out/build/kd7load.exe" "$out/kd7load.ico" "$stage/"
+cp "$out/build/kd7load.exe" "$out/kd7load.ico" "$out/build/guide/guide.zh_CN.html" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 gather_dlls "$stage"

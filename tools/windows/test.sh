@@ -120,6 +120,7 @@ check com2-preambles-and-handshakes cmp "$work/silent-expected.bin" "$work/com2.
 setup=$(ls "$out"/kd7load-*-setup.exe)
 installed="$WINEPREFIX/drive_c/Program Files/KD7Load"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KD7用户程序下载.lnk"
+guide_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KD7用户程序下载 操作指南.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KD7Load'
 # Wine's console turns Chinese into "?"; an exported key is UTF-16 text.
 listed_as_program() {
@@ -127,7 +128,7 @@ listed_as_program() {
     && iconv -f UTF-16LE -t UTF-8 "$work/uninstall.reg" | grep -q '"DisplayName"="KD7用户程序下载"'
 }
 install_silently() { wine "$setup" /S && wineserver -w && [ -f "$installed/kd7load.exe" ] && [ -f "$menu" ] \
-  && listed_as_program; }
+  && [ -f "$installed/guide.zh_CN.html" ] && [ -f "$guide_menu" ] && listed_as_program; }
 check installer-silent install_silently
 
 # Wine's desktop started headless for the installer; it starts again on the display.
@@ -147,7 +148,7 @@ shows_window() {
 check installed-program-shows-its-window shows_window
 
 uninstall_silently() { [ -f "$installed/uninstall.exe" ] && wine "$installed/uninstall.exe" /S && sleep 2 && wineserver -w && [ ! -e "$installed" ] \
-  && [ ! -e "$menu" ] && ! listed_as_program; }
+  && [ ! -e "$menu" ] && [ ! -e "$guide_menu" ] && ! listed_as_program; }
 check uninstaller-removes-everything uninstall_silently
 
 echo "test-windows: $passed passed, $failed failed"
