@@ -7,18 +7,40 @@
 #include <QPushButton>
 #include <QSerialPort>
 
+namespace {
+
+std::unique_ptr<Form1> windowOn(WindowOnLine &w)
+{
+    Form1Services services;
+    services.dialog = &w.dialog;
+    services.clock = &w.clock;
+    services.messageBox = [&w](const QString &text) { w.messages << text; };
+    services.endProgram = [] {};
+    services.portMapping = portOneOn(w.device);
+    return std::make_unique<Form1>(services);
+}
+
+}   // namespace
+
 WindowOnLine::WindowOnLine(const SimulatedDevice::FaultConfig &faults, double clockFactor)
-    : device(faults),
+    : ownDevice(std::in_place, faults),
+      device(*ownDevice),
       clock(clockFactor)
 {
     device.start();
-    Form1Services services;
-    services.dialog = &dialog;
-    services.clock = &clock;
-    services.messageBox = [this](const QString &text) { messages << text; };
-    services.endProgram = [] {};
-    services.portMapping = portOneOn(device);
-    form = std::make_unique<Form1>(services);
+    form = windowOn(*this);
+}
+
+WindowOnLine::WindowOnLine(SimulatedDevice &line, double clockFactor)
+    : device(line),
+      clock(clockFactor),
+      form(windowOn(*this))
+{}
+
+void WindowOnLine::open(const QString &path)
+{
+    dialog.next = path;
+    form->ui.OPEN->trigger();
 }
 
 void WindowOnLine::loadText(const QByteArray &text)
@@ -27,8 +49,7 @@ void WindowOnLine::loadText(const QByteArray &text)
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(text);
     file.close();
-    dialog.next = file.fileName();
-    form->ui.OPEN->trigger();
+    open(file.fileName());
 }
 
 void WindowOnLine::load(const std::vector<quint16> &words)
