@@ -4,20 +4,22 @@
 
 #include "kd7sim/simulateddevice.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
 #include <signal.h>
 
-#include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <limits>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -29,10 +31,6 @@ constexpr long kLargestByte = 255;
 constexpr long kLargestIndex = std::numeric_limits<int>::max();
 constexpr double kMillisecondsPerSecond = 1000.0;
 
-constexpr char kUsage[] = "usage: kd7sim [--device PATH] [--words FILE] [--transcript FILE] [--silent]"
-                          " [--stop-at N] [--answer-byte X] [--trailing-byte Y] [--late-frame N]"
-                          " [--late-by SECONDS] [--hang-up-at N] [--paced] [--latency-ms MS] [--once]";
-
 volatile std::sig_atomic_t stopRequested = 0;
 
 struct Options {
@@ -43,106 +41,119 @@ struct Options {
     SimulatedDevice::FaultConfig faults;
 };
 
-// Decimal, or hexadecimal after 0x. No sign and no blanks: every value here
-// is a count or a byte.
-std::optional<long> parseInteger(const std::string &text, long largest)
+// Checks one value the parser found and stores it; false when it is refused.
+using Reader = std::function<bool(const QString &)>;
+
+Reader path(std::string &target)
 {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || !std::isxdigit(static_cast<unsigned char>(digits[0])))
-        return std::nullopt;
-    errno = 0;
-    char *end = nullptr;
-    const long value = std::strtol(digits.c_str(), &end, hex ? 16 : 10);
-    if (errno != 0 || *end != '\0' || value > largest)
-        return std::nullopt;
-    return value;
+    return [&target](const QString &text) {
+        target = text.toStdString();
+        return !text.isEmpty();
+    };
 }
 
-std::optional<double> parseDuration(const std::string &text, double largest)
+// Decimal, or hexadecimal after 0x; a byte or a frame index, never negative.
+template <typename T> Reader integer(std::optional<T> &target, long largest)
 {
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.'))
-        return std::nullopt;
-    errno = 0;
-    char *end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(value) || value > largest)
-        return std::nullopt;
-    return value;
+    return [&target, largest](const QString &text) {
+        const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+        bool ok = false;
+        const long value = hex ? text.mid(2).toLong(&ok, 16) : text.toLong(&ok, 10);
+        ok = ok && value >= 0 && value <= largest;
+        if (ok)
+            target = T(value);
+        return ok;
+    };
 }
 
-template <typename T> bool store(std::optional<T> &target, std::optional<long> value)
+// A finite delay, not negative and no longer than the device waits, in units
+// of which `perSecond` make a second.
+Reader delay(double &target, double perSecond)
 {
-    if (value)
-        target = T(*value);
-    return value.has_value();
+    return [&target, perSecond](const QString &text) {
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        ok = ok && std::isfinite(value) && value >= 0 && value <= SimulatedDevice::kLongestDelay * perSecond;
+        if (ok)
+            target = value / perSecond;
+        return ok;
+    };
 }
 
-bool store(double &target, std::optional<double> value, double scale = 1.0)
-{
-    if (value)
-        target = *value / scale;
-    return value.has_value();
-}
+struct Setting {
+    QCommandLineOption option;
+    Reader read;   // none for a flag
+};
 
-bool storePath(std::string &target, const std::string &value)
-{
-    target = value;
-    return !value.empty();
-}
-
-bool applyFlag(Options &options, const std::string &name)
-{
-    if (name == "--once")
-        options.once = true;
-    else if (name == "--silent")
-        options.faults.silent = true;
-    else if (name == "--paced")
-        options.faults.paced = true;
-    else
-        return false;
-    return true;
-}
-
-bool applyValue(Options &options, const std::string &name, const std::string &value)
+std::vector<Setting> settingsOf(Options &options)
 {
     SimulatedDevice::FaultConfig &faults = options.faults;
-    const double longest = SimulatedDevice::kLongestDelay;
-    if (name == "--device")
-        return storePath(options.device, value);
-    if (name == "--words")
-        return storePath(options.wordsFile, value);
-    if (name == "--transcript")
-        return storePath(options.transcriptFile, value);
-    if (name == "--stop-at")
-        return store(faults.stopAtWord, parseInteger(value, kLargestIndex));
-    if (name == "--answer-byte")
-        return store(faults.answerByte, parseInteger(value, kLargestByte));
-    if (name == "--trailing-byte")
-        return store(faults.trailingByte, parseInteger(value, kLargestByte));
-    if (name == "--late-frame")
-        return store(faults.lateFrame, parseInteger(value, kLargestIndex));
-    if (name == "--late-by")
-        return store(faults.lateBy, parseDuration(value, longest));
-    if (name == "--hang-up-at")
-        return store(faults.hangUpAtWord, parseInteger(value, kLargestIndex));
-    if (name == "--latency-ms")
-        return store(faults.answerLatency, parseDuration(value, longest * kMillisecondsPerSecond),
-                     kMillisecondsPerSecond);
-    return false;
+    return {
+        {{"device", "Listen on this serial port (9600 baud, 8N1), not a pseudo-terminal.", "path"},
+         path(options.device)},
+        {{"words", "At the end, save the latest download's words here, one a line.", "file"},
+         path(options.wordsFile)},
+        {{"transcript", "At the end, save every byte received here.", "file"}, path(options.transcriptFile)},
+        {{"once", "End at the first end marker or hang-up; without it, a new line follows a hang-up."}, {}},
+        {{"silent", "Never answer."}, {}},
+        {{"stop-at", "Leave this frame and every later one unanswered.", "n"},
+         integer(faults.stopAtWord, kLargestIndex)},
+        {{"answer-byte", "Answer with this byte instead of 0x06.", "x"},
+         integer(faults.answerByte, kLargestByte)},
+        {{"trailing-byte", "Send this byte right after each answer.", "y"},
+         integer(faults.trailingByte, kLargestByte)},
+        {{"late-frame", "Answer this frame late.", "n"}, integer(faults.lateFrame, kLargestIndex)},
+        {{"late-by", "How late, in seconds (default 0.6: past the host's 0.5 s wait).", "seconds"},
+         delay(faults.lateBy, 1.0)},
+        {{"hang-up-at", "Hang up when this frame arrives (once).", "n"},
+         integer(faults.hangUpAtWord, kLargestIndex)},
+        {{"paced", "Answer at the pace of a 9600-baud line."}, {}},
+        {{"latency-ms", "Wait this many milliseconds before every answer.", "ms"},
+         delay(faults.answerLatency, kMillisecondsPerSecond)},
+    };
 }
 
-std::optional<Options> parseArguments(int argc, char **argv)
+// The options, or nothing with the reason in `refusal`. --help and --version
+// end the program here.
+std::optional<Options> parseOptions(QString &refusal)
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (applyFlag(options, name))
-            continue;
-        if (i + 1 >= argc || !applyValue(options, name, argv[i + 1]))
-            return std::nullopt;
-        ++i;
+    const std::vector<Setting> settings = settingsOf(options);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A simulated KD7 device: prints the serial port to open, answers downloads as the device "
+        "does (or misbehaves as told) and saves what it received.\n"
+        "Frames count from 0 in each download, resends included. Numbers are decimal, or "
+        "hexadecimal after 0x."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    for (const Setting &setting : settings)
+        parser.addOption(setting.option);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        refusal = parser.errorText();
+        return std::nullopt;
     }
+    if (parser.isSet("help"))
+        parser.showHelp(kExitOk);
+    if (parser.isSet("version"))
+        parser.showVersion();
+    for (const Setting &setting : settings) {
+        const QString name = setting.option.names().constFirst();
+        // Given twice, an option keeps its last value; each must pass.
+        for (const QString &value : setting.read ? parser.values(name) : QStringList()) {
+            if (!setting.read(value)) {
+                refusal = QStringLiteral("--%1 cannot be \"%2\"").arg(name, value);
+                return std::nullopt;
+            }
+        }
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        refusal = QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst());
+        return std::nullopt;
+    }
+    options.once = parser.isSet("once");
+    options.faults.silent = parser.isSet("silent");
+    options.faults.paced = parser.isSet("paced");
     return options;
 }
 
@@ -220,9 +231,13 @@ bool saveResults(const SimulatedDevice &device, const Options &options)
 
 int main(int argc, char **argv)
 {
-    const std::optional<Options> options = parseArguments(argc, argv);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kd7sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KD7_VERSION));
+    QString refusal;
+    const std::optional<Options> options = parseOptions(refusal);
     if (!options) {
-        std::cerr << kUsage << '\n';
+        std::cerr << "usage: kd7sim [options] (see kd7sim --help): " << refusal.toStdString() << '\n';
         return kExitUsage;
     }
     installSignalHandlers();
