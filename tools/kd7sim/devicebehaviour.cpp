@@ -69,7 +69,7 @@ std::optional<DeviceBehaviour::TimePoint> DeviceBehaviour::nextDue() const
 
 void DeviceBehaviour::sent(std::size_t count, TimePoint now)
 {
-    if (sent_.size() < kTranscriptLimit)
+    if (sent_.size() < kRecordLimit)
         sent_.append(outgoing_, 0, count);
     outgoing_.erase(0, count);
     if (outgoing_.empty())
@@ -84,15 +84,14 @@ void DeviceBehaviour::noteHostResponse(TimePoint arrival)
     answerLeftAt_.reset();
     if (!answered || state_ != ParseState::InWords || sessions_.empty())
         return;
-    std::vector<double> &responses = sessions_.back().hostResponses;
-    if (responses.size() < kResponseLimit)
-        responses.push_back(std::chrono::duration<double>(arrival - *answered).count());
+    if (makeRoom(sizeof(double), 1))
+        sessions_.back().hostResponses.push_back(std::chrono::duration<double>(arrival - *answered).count());
 }
 
 void DeviceBehaviour::receiveByte(std::uint8_t byte, TimePoint arrival)
 {
     ++counters_.bytesReceived;
-    if (transcript_.size() < kTranscriptLimit)
+    if (transcript_.size() < kRecordLimit)
         transcript_.push_back(char(byte));
     if (state_ == ParseState::AwaitHandshake)
         matchHandshake(byte, arrival);
@@ -151,10 +150,8 @@ void DeviceBehaviour::onFrame(TimePoint arrival)
 
 void DeviceBehaviour::beginSession(TimePoint arrival)
 {
-    // A host that keeps handshaking cannot exhaust memory: the oldest session
-    // goes, and what a download is checked against is always the latest.
-    if (sessions_.size() >= kSessionLimit)
-        sessions_.erase(sessions_.begin());
+    // What a download is checked against is always the latest session.
+    makeRoom(sizeof(Session), 0);
     sessions_.emplace_back();
     ++counters_.handshakesSeen;
     state_ = ParseState::InWords;
@@ -177,7 +174,7 @@ void DeviceBehaviour::onWord(std::uint16_t word, TimePoint arrival)
     const int index = session.wordFrames;
     if (session.wordFrames < std::numeric_limits<int>::max())
         ++session.wordFrames;
-    if (session.words.size() < kStoredWordsLimit)   // nor can one that floods a session with frames
+    if (makeRoom(sizeof(word), 1))   // nor can a host that floods a session with frames exhaust memory
         session.words.push_back(word);
     ++counters_.framesReceived;
     if (hangUpArmed_ && faults_.hangUpAtWord && index == *faults_.hangUpAtWord) {
@@ -191,6 +188,23 @@ void DeviceBehaviour::onWord(std::uint16_t word, TimePoint arrival)
         return;
     const bool late = faults_.lateFrame && index == *faults_.lateFrame;
     scheduleAnswer(arrival, late ? faults_.lateBy : 0.0, false);
+}
+
+// Counts `bytes` more against the sessions' record, dropping the oldest
+// sessions as needed but never the latest `sessionsKept`. False when they do
+// not fit even so: the latest session has filled the record.
+bool DeviceBehaviour::makeRoom(std::size_t bytes, std::size_t sessionsKept)
+{
+    while (sessionBytes_ + bytes > kRecordLimit && sessions_.size() > sessionsKept) {
+        const Session &oldest = sessions_.front();
+        sessionBytes_ -= sizeof(Session) + oldest.words.size() * sizeof(std::uint16_t)
+            + oldest.hostResponses.size() * sizeof(double);
+        sessions_.pop_front();
+    }
+    if (sessionBytes_ + bytes > kRecordLimit)
+        return false;
+    sessionBytes_ += bytes;
+    return true;
 }
 
 bool DeviceBehaviour::answersFrame(int index) const
@@ -220,7 +234,7 @@ void DeviceBehaviour::queueDueAnswers(TimePoint now)
 {
     while (!pending_.empty() && pending_.top().due <= now) {
         const PendingAnswer &answer = pending_.top();
-        if (outgoing_.size() + answer.bytes.size() <= kOutgoingLimit) {
+        if (outgoing_.size() + answer.bytes.size() <= kRecordLimit) {
             outgoing_ += answer.bytes;
             ++(answer.forHandshake ? counters_.handshakesAnswered : counters_.framesAnswered);
         }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <queue>
 #include <string>
@@ -40,7 +41,7 @@ public:
 
     // One download: from a handshake to its end marker or the next handshake.
     struct Session {
-        std::vector<std::uint16_t> words;   // the first kStoredWordsLimit of them
+        std::vector<std::uint16_t> words;   // as many as the sessions' record holds
         int wordFrames = 0;                 // every good word frame, also those not stored
         bool endMarkerSeen = false;
         // Seconds from each answer leaving the device to the host's next
@@ -85,20 +86,19 @@ public:
     // The line is gone; on a real line these bytes are lost too.
     void dropOutgoing() { outgoing_.clear(); }
 
-    const std::vector<Session> &sessions() const { return sessions_; }
+    const std::deque<Session> &sessions() const { return sessions_; }
     const std::string &transcript() const { return transcript_; }
     const std::string &sentBytes() const { return sent_; }
     const Counters &counters() const { return counters_; }
 
 private:
-    static constexpr std::size_t kTranscriptLimit
-        = 16 * 1024 * 1024;   // a flooding host cannot exhaust memory
-    static constexpr std::size_t kStoredWordsLimit = 1
-        << 20;   // a session: a full program with every frame sent 10 times fits 3 times
-    static constexpr std::size_t kSessionLimit = 64;           // with those, at most 128 MiB of words
-    static constexpr std::size_t kOutgoingLimit = 64 * 1024;   // a host that never reads loses answers
+    // What the device remembers is bounded, so a host that floods the line
+    // cannot exhaust memory. Each record holds at most this many bytes: the
+    // bytes received, those sent, the answers waiting to go out (a host that
+    // never reads loses the rest), and the sessions with their words and
+    // answer times, which give up their oldest to make room.
+    static constexpr std::size_t kRecordLimit = 32 * 1024 * 1024;
     static constexpr int kFrameLength = 4;
-    static constexpr std::size_t kResponseLimit = 65536;   // a whole download, with room for resends
 
     enum class ParseState {
         AwaitHandshake,
@@ -124,6 +124,7 @@ private:
     void onEndMarker();
     void onWord(std::uint16_t word, TimePoint arrival);
     bool answersFrame(int index) const;
+    bool makeRoom(std::size_t bytes, std::size_t sessionsKept);
     void scheduleAnswer(TimePoint arrival, double extraDelay, bool forHandshake);
 
     FaultConfig faults_;
@@ -139,7 +140,8 @@ private:
     std::uint64_t nextOrder_ = 0;
     std::string outgoing_;
 
-    std::vector<Session> sessions_;
+    std::deque<Session> sessions_;
+    std::size_t sessionBytes_ = 0;   // what sessions_ holds, against kRecordLimit
     std::string transcript_;
     std::string sent_;
     Counters counters_;

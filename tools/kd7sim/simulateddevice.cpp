@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <limits>
 
 namespace {
@@ -204,14 +205,15 @@ void SimulatedDevice::setFaults(const FaultConfig &faults)
 std::vector<std::uint16_t> SimulatedDevice::words() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::vector<Session> &sessions = behaviour_.sessions();
+    const std::deque<Session> &sessions = behaviour_.sessions();
     return sessions.empty() ? std::vector<std::uint16_t>() : sessions.back().words;
 }
 
 std::vector<SimulatedDevice::Session> SimulatedDevice::sessions() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return behaviour_.sessions();
+    const std::deque<Session> &sessions = behaviour_.sessions();
+    return {sessions.begin(), sessions.end()};
 }
 
 std::string SimulatedDevice::transcript() const
@@ -236,7 +238,7 @@ bool SimulatedDevice::waitForEndMarker(double timeoutSeconds)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     const auto ended = [this] {
-        const std::vector<Session> &sessions = behaviour_.sessions();
+        const std::deque<Session> &sessions = behaviour_.sessions();
         return !sessions.empty() && sessions.back().endMarkerSeen;
     };
     changed_.wait_for(lock, DeviceBehaviour::delayOf(timeoutSeconds), [&] { return ended() || hungUp_; });

@@ -52,7 +52,7 @@ public:
     void setFaults(const FaultConfig &faults);
 
     std::vector<std::uint16_t> words() const;   // the latest session's
-    std::vector<Session> sessions() const;      // the latest kSessionLimit of them
+    std::vector<Session> sessions() const;      // the latest, as many as the device remembers
     std::string transcript() const;             // every byte received from the host
     std::string sentBytes() const;              // every byte written to the host
     Counters counters() const;
