@@ -75,6 +75,9 @@ void TestObjectFile::acceptedText_data()
                                                               ",,x\r\n9")
                                                 << Words{1};
     QTest::newRow("0x1A alone") << QByteArray("\x1A") << Words{};
+    // CP/M and old DOS editors fill the file's last 128-byte record with 0x1A.
+    QTest::newRow("last record filled with 0x1A")
+        << QByteArray("1,2\r\n") + QByteArray(123, '\x1A') << Words{1, 2};
 }
 
 void TestObjectFile::acceptedText()
