@@ -2,6 +2,7 @@
 #include "serial/module1.h"
 #include "serial/portcontroller.h"
 #include "serial/receivehandler.h"
+#include "tests/support/devicebytes.h"
 #include "tests/support/fakeclock.h"
 #include "tests/support/scriptedline.h"
 
@@ -9,6 +10,7 @@
 
 Q_DECLARE_METATYPE(AnswerPolicy)
 Q_DECLARE_METATYPE(DownloadOutcome::End)
+Q_DECLARE_METATYPE(ScriptedLine::Failure)
 
 namespace {
 
@@ -132,7 +134,7 @@ void TestDownloadProcedure::outcomes()
     const bool finished = outcome.end == DownloadOutcome::End::Finished;
     QCOMPARE(rig.line.count(HostMessage::EndMarker), finished ? 1 : 0);
     if (finished)
-        QCOMPARE(rig.line.allWritten().right(4), QByteArray("\x02\x45\x4E\x44"));
+        QCOMPARE(rig.line.allWritten().right(4), DeviceBytes::endMarker());
     if (outcome.end == DownloadOutcome::End::NoData) {
         QCOMPARE(rig.openportCalls, 0);
         QVERIFY(rig.line.writes.isEmpty());
@@ -146,9 +148,11 @@ void TestDownloadProcedure::workedExampleBytes()
     image.load({1, 2});
     QCOMPARE(rig.procedure.run(image).label4Text(), QStringLiteral("3"));
 
-    const QByteArray expected = QByteArray(100, char(0xAA)) + QByteArray("\x02KD7")
-        + QByteArray("\x02\x01\x00\x01", 4) + QByteArray("\x02\x02\x00\x02", 4)
-        + QByteArray("\x02\x00\x00\x00", 4) + QByteArray("\x02\x45\x4E\x44");
+    const QByteArray frames("\x02\x01\x00\x01"
+                            "\x02\x02\x00\x02"
+                            "\x02\x00\x00\x00",
+                            12);
+    const QByteArray expected = DeviceBytes::wakeUp() + frames + DeviceBytes::endMarker();
     QCOMPARE(rig.line.allWritten().toHex(' '), expected.toHex(' '));
 }
 
@@ -159,8 +163,8 @@ void TestDownloadProcedure::silentDeviceRetriesAndWaits()
     rig.download(3);
     QCOMPARE(rig.line.count(HostMessage::Preamble), 11);
     QCOMPARE(rig.line.count(HostMessage::Handshake), 10);
-    QVERIFY(rig.line.writes.last() == WireProtocol::preamble());   // the eleventh preamble ends it
-    QCOMPARE(qRound((rig.clock.now() - start) * 10), 50);          // ten half-second waits
+    QVERIFY(rig.line.writes.last() == DeviceBytes::preamble());   // the eleventh preamble ends it
+    QCOMPARE(qRound((rig.clock.now() - start) * 10), 50);         // ten half-second waits
 }
 
 void TestDownloadProcedure::answerDelay_data()
@@ -205,28 +209,40 @@ void TestDownloadProcedure::fullImageSendsZeroLastFrame()
     QCOMPARE(rig.procedure.run(image).label4Text(), QStringLiteral("32769"));
     const QList<QByteArray> frames = rig.line.frames();
     QCOMPARE(frames.size(), 32769);
-    QCOMPARE(frames.at(32767), QByteArray("\x02\xEF\xBE\x51"));
-    QCOMPARE(frames.last(), QByteArray("\x02\x00\x00\x00", 4));
+    QCOMPARE(frames.at(32767), DeviceBytes::frame(0xBEEF));
+    QCOMPARE(frames.last(), DeviceBytes::frame(0));
 }
 
 void TestDownloadProcedure::lineFailureEndsAtOnce_data()
 {
-    QTest::addColumn<bool>("whileAwaitingAnswer");
-    QTest::newRow("as the frame is written") << false;
-    QTest::newRow("after it left, while its answer is awaited") << true;
+    using Failure = ScriptedLine::Failure;
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<int>("frames");   // the failing one included
+    QTest::addColumn<QString>("label4");
+    QTest::newRow("as the frame is written") << Failure{HostMessage::WordFrame, 3, false} << 4 << "3";
+    QTest::newRow("after it left, while its answer is awaited")
+        << Failure{HostMessage::WordFrame, 3, true} << 4 << "3";
+    QTest::newRow("as the handshake is written") << Failure{HostMessage::Handshake, 0, false} << 0 << "0";
+    QTest::newRow("while the handshake's answer is awaited")
+        << Failure{HostMessage::Handshake, 0, true} << 0 << "0";
 }
 
+// A dead line ends the download at once: nothing is sent again, no retry is
+// waited out, and the close does not wait for bytes that will never leave.
 void TestDownloadProcedure::lineFailureEndsAtOnce()
 {
-    QFETCH(bool, whileAwaitingAnswer);
-    Rig rig(whileAwaitingAnswer ? Devices::stopsAtFrame(3) : Devices::answersEverything());
-    (whileAwaitingAnswer ? rig.line.failWhileAwaitingFrame : rig.line.failAtFrame) = 3;
-    const double start = rig.clock.now();
+    constexpr double kAtOnce = 0.005;
+    QFETCH(ScriptedLine::Failure, failure);
+    Rig rig(Devices::answersEverything());
+    rig.line.failure = failure;
+    rig.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;   // the line fails with bytes on their way
     const DownloadOutcome outcome = rig.download(10);
     QCOMPARE(outcome.end, DownloadOutcome::End::LineFailed);
-    QCOMPARE(outcome.label4Text(), QStringLiteral("3"));
-    QCOMPARE(rig.line.frames().size(), 4);    // frame 3 went out once and was not retried
-    QVERIFY(rig.clock.now() - start < 0.5);   // no waiting out retries on a dead line
+    QTEST(outcome.label4Text(), "label4");
+    QTEST(int(rig.line.frames().size()), "frames");
+    QCOMPARE(rig.line.count(HostMessage::Handshake), 1);
+    const double endedAfter = rig.clock.now() - rig.line.failedAt;
+    QVERIFY2(endedAfter < kAtOnce, qPrintable(QString::number(endedAfter)));
     QVERIFY(!rig.line.PortOpen());
 }
 
@@ -290,13 +306,15 @@ void TestDownloadProcedure::unopenablePortEndsBeforeWriting()
 void TestDownloadProcedure::exitDuringDownloadStopsWriting()
 {
     Rig rig(Devices::answersEverything());
+    rig.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;
     rig.onEvents = [&] {
         if (rig.line.frames().size() == 2)
-            rig.procedure.abort();
+            rig.procedure.abort();   // while the second frame is still leaving
     };
     QCOMPARE(rig.download(10).end, DownloadOutcome::End::Aborted);
     QCOMPARE(rig.line.frames().size(), 2);
     QCOMPARE(rig.line.count(HostMessage::EndMarker), 0);
+    QCOMPARE(rig.line.closesWhileSending, 0);   // the port closed once the frame had left
 }
 
 void TestDownloadProcedure::frameBytes_data()
@@ -314,6 +332,7 @@ void TestDownloadProcedure::frameBytes()
 {
     QFETCH(int, word);
     QTEST(WireProtocol::bytes(WireProtocol::wordFrame(quint16(word))), "frame");
+    QTEST(DeviceBytes::frame(quint16(word)), "frame");   // the tests' own reading agrees
 }
 
 QTEST_GUILESS_MAIN(TestDownloadProcedure)

@@ -1,6 +1,7 @@
 #include "tests/fuzz/downloadoracle.h"
 
 #include "tests/fuzz/fuzzcheck.h"
+#include "tests/support/devicebytes.h"
 
 #include <algorithm>
 #include <map>
@@ -8,14 +9,12 @@
 namespace {
 using End = DownloadOutcome::End;
 
-constexpr int kPreambleLength = 100;
 constexpr double kFinalDrain = DownloadProcedure::kFinalDrain;
 constexpr double kLookRounding = 0.001;   // the host waits for input in whole milliseconds
-const QByteArray kPreamble(kPreambleLength, char(0xAA));
-const QByteArray kHandshake("\x02KD7");
-const QByteArray kEndMarker("\x02"
-                            "END");
-constexpr char kAck = 0x06;
+const QByteArray kPreamble = DeviceBytes::preamble();
+const QByteArray kHandshake = DeviceBytes::handshake();
+const QByteArray kEndMarker = DeviceBytes::endMarker();
+constexpr char kAck = DeviceBytes::kAck;
 }   // namespace
 
 // Reads the host's messages in the order they were sent.
@@ -36,13 +35,6 @@ double DownloadOracle::longestDownload(int wordCount)
     const double handshake = kAckWait + kLookRounding;
     const double frame = kStuckLine + kPollSlack + kAckWait + kLookRounding;
     return kAttempts * handshake + (wordCount + 1) * kAttempts * frame + kFinalDrain + kPollSlack;
-}
-
-QByteArray DownloadOracle::frameBytes(quint16 word)
-{
-    const char low = char(word & 0xFF);
-    const char high = char(word >> 8);
-    return QByteArray(1, 0x02) + low + high + char(low ^ high);
 }
 
 void DownloadOracle::check(const FuzzedDownload &run)
@@ -144,7 +136,8 @@ bool DownloadOracle::frameAnswered(const FuzzedDownload &run, Cursor &cursor, in
     fuzzRequire(!cursor.atEnd(), "a frame goes out until it is answered or ten attempts failed");
     const SentMessage &sent = cursor.take();
     const quint16 word = frame < run.script.wordCount() ? run.script.word(frame) : 0;
-    fuzzRequire(sent.bytes == frameBytes(word), "frame n carries word n; the extra last frame carries 0");
+    fuzzRequire(sent.bytes == DeviceBytes::frame(word),
+                "frame n carries word n; the extra last frame carries 0");
     const double drain = sent.drainEnd - sent.sentAt;
     const bool stuck = drain > kStuckLine + kPollSlack;
     const bool maybeStuck = drain >= kStuckLine - kPollSlack;

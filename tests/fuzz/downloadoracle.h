@@ -54,5 +54,4 @@ private:
     static void checkTimedOut(const FuzzedDownload &run, Cursor &cursor, double waitStart);
     static bool timelyAcknowledgementArrived(const FuzzedDownload &run, double waitStart);
     static void checkEnding(const FuzzedDownload &run, const Ending &expected);
-    static QByteArray frameBytes(quint16 word);
 };

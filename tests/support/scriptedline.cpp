@@ -1,16 +1,18 @@
 #include "tests/support/scriptedline.h"
 
-#include "download/wireprotocol.h"
+#include "tests/support/devicebytes.h"
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 HostMessage classify(const QByteArray &bytes)
 {
-    if (bytes == WireProtocol::preamble())
+    if (bytes == DeviceBytes::preamble())
         return HostMessage::Preamble;
-    if (bytes == WireProtocol::handshake())
+    if (bytes == DeviceBytes::handshake())
         return HostMessage::Handshake;
-    if (bytes == WireProtocol::endMarker())
+    if (bytes == DeviceBytes::endMarker())
         return HostMessage::EndMarker;
     if (bytes.size() == 4 && bytes.at(0) == 0x02)
         return HostMessage::WordFrame;
@@ -70,6 +72,7 @@ bool ScriptedLine::setPortOpen(bool open)
         ++closes;
         if (clock_.now() < sendingUntil_)
             ++closesWhileSending;
+        sendingUntil_ = 0;   // the close cut them
     }
     open_ = open;
     return true;
@@ -77,24 +80,35 @@ bool ScriptedLine::setPortOpen(bool open)
 
 void ScriptedLine::Output(const QByteArray &bytes)
 {
-    if (!open_ || failed_)
+    if (!open_)
         return;
     writes << bytes;
     lastWriteAt = clock_.now();
+    if (failed_)
+        return;   // nothing reaches the device any more
     pendingOutputLooks_ = drainLooks;
     sendingUntil_ = std::max(sendingUntil_, clock_.now()) + bytes.size() * secondsPerByte;
     const HostMessage kind = classify(bytes);
-    int frameNumber = -1;
-    if (kind == HostMessage::WordFrame) {
-        frameNumber = framesReceived_++;
-        if (frameNumber == failAtFrame) {
-            failed_ = true;
-            return;
-        }
+    const int frameNumber = kind == HostMessage::WordFrame ? framesReceived_++ : -1;
+    const int number = kind == HostMessage::Handshake ? handshakesReceived_++ : frameNumber;
+    if (failure && failure->message == kind && failure->number == number) {
+        if (failure->whileAwaitingAnswer)
+            failsInNextWait_ = true;
+        else
+            fail();
+        return;
     }
     // The device answers a message once the whole of it has reached it.
     if (const auto answer = policy_(kind, frameNumber))
         input_.schedule(sendingUntil_ + answer->delay, answer->bytes);
+}
+
+void ScriptedLine::fail()
+{
+    failed_ = true;
+    failedAt = clock_.now();
+    if (clock_.now() < sendingUntil_)
+        sendingUntil_ = std::numeric_limits<double>::infinity();
 }
 
 SerialLine::Transmitter ScriptedLine::transmitter()
@@ -110,15 +124,15 @@ QByteArray ScriptedLine::Input() { return input_.take(InputLen()); }
 
 void ScriptedLine::waitForInput(int milliseconds)
 {
-    if (open_ && framesReceived_ > 0 && framesReceived_ - 1 == failWhileAwaitingFrame)
-        failed_ = true;
     input_.wait(milliseconds);
+    if (open_ && std::exchange(failsInNextWait_, false))
+        fail();
 }
 
 namespace Devices {
 
 namespace {
-const QByteArray kAck("\x06", 1);
+const QByteArray kAck(1, DeviceBytes::kAck);
 
 bool answerable(HostMessage kind) { return kind == HostMessage::Handshake || kind == HostMessage::WordFrame; }
 }   // namespace

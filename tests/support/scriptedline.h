@@ -45,16 +45,25 @@ public:
           input_(clock)
     {}
 
+    // Where the line fails (a device unplugged): as a message is written, or
+    // once it has left, during the wait for its answer, which never comes.
+    // Bytes still on their way then never leave.
+    struct Failure {
+        HostMessage message = HostMessage::WordFrame;   // the handshake or a word frame
+        int number = 0;                                 // which of them, resends included, from 0
+        bool whileAwaitingAnswer = false;
+    };
+
     // Test controls.
     bool openable = true;
-    int failAtFrame = -1;              // the line fails when this frame is written
-    int failWhileAwaitingFrame = -1;   // ... or while this frame's answer is awaited
-    int drainLooks = 0;                // looks at OutBufferCount before the output has left
-    double secondsPerByte = 0;         // how long each byte takes to leave the line
-    bool reportsTransmitter = true;    // false: a driver that cannot tell when its hardware is empty
-    double lastWriteAt = 0;            // when the last Output call came
-    int closesWhileSending = 0;        // closes that cut bytes still on their way
-    QList<QByteArray> writes;          // one entry per Output call
+    std::optional<Failure> failure;
+    int drainLooks = 0;               // looks at OutBufferCount before the output has left
+    double secondsPerByte = 0;        // how long each byte takes to leave the line
+    bool reportsTransmitter = true;   // false: a driver that cannot tell when its hardware is empty
+    double lastWriteAt = 0;           // when the last Output call came
+    int closesWhileSending = 0;       // closes that cut bytes still on their way
+    double failedAt = 0;              // when the line failed
+    QList<QByteArray> writes;         // one entry per Output call
     int opens = 0;
     int closes = 0;
 
@@ -79,14 +88,18 @@ public:
     bool lineFailed() const override { return failed_; }
 
 private:
+    void fail();
+
     FakeClock &clock_;
     AnswerPolicy policy_;
     ScheduledInput input_;
     int pendingOutputLooks_ = 0;
     double sendingUntil_ = 0;
     int framesReceived_ = 0;
+    int handshakesReceived_ = 0;
     bool open_ = false;
     bool failed_ = false;
+    bool failsInNextWait_ = false;
 };
 
 // Policies for common devices.
