@@ -6,11 +6,13 @@
 #include "app/printsurface.h"
 #include "serial/module1.h"
 #include "tests/support/captions.h"
+#include "tests/support/devicebytes.h"
 #include "tests/support/windowonfakes.h"
 #include "ui/fonts.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
@@ -341,7 +343,7 @@ void TestForm1::shorterFileClearsTheLongerOnesWords()
 
     w.form.ui.Command1->click();
     QCOMPARE(w.form.ui.Label4->text(), QStringLiteral("11"));
-    QCOMPARE(w.line.frames().last(), QByteArray("\x02\x00\x00\x00", 4));
+    QCOMPARE(w.line.frames().last(), DeviceBytes::frame(0));
 }
 
 void TestForm1::downloadWithoutDataSaysSo()
@@ -477,6 +479,7 @@ void TestForm1::exitEndsTheProgram()
         QVERIFY(w.form.close());
     } else {
         w.open(writeFile(dir, "p.OBJ", numbers(10, 1)));
+        w.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;
         w.onEvents = [&] {
             if (w.line.frames().size() == 3)
                 w.form.ui.Command2->click();
@@ -484,6 +487,7 @@ void TestForm1::exitEndsTheProgram()
         w.form.ui.Command1->click();
         QCOMPARE(w.line.frames().size(), 3);   // nothing more was sent after Exit
         QCOMPARE(w.form.ui.Label4->text(), QStringLiteral("0"));
+        QCOMPARE(w.line.closesWhileSending, 0);   // the port closed once the third frame had left
     }
     QVERIFY(!w.form.isVisible());
     QCOMPARE(w.endProgramCalls, 1);
@@ -517,21 +521,44 @@ void TestForm1::printingPastTheBottomKeepsNothing()
     QCOMPARE(surface->visibleLines().size(), fit);
 }
 
+// The test reads the box once it is the active modal window and presses its
+// button, as the operator would. Should no box come, or the button not close
+// it, within the bound, every dialog is closed so that the wait for an answer
+// ends, and the test fails.
 void TestForm1::messageBoxSpeaksChinese()
 {
     QString caption;
     QString text;
     QString ok;
-    QTimer::singleShot(0, [&] {
+    qsizetype buttons = 0;
+    bool seen = false;
+    bool gaveUp = false;
+    const QDeadlineTimer bound(5000);
+    QTimer look;
+    connect(&look, &QTimer::timeout, this, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        caption = box->windowTitle();
-        text = box->text();
-        QCOMPARE(box->buttons().size(), 1);
-        ok = box->buttons().first()->text();
-        box->buttons().first()->click();
+        if (box && !seen) {
+            seen = true;
+            caption = box->windowTitle();
+            text = box->text();
+            buttons = box->buttons().size();
+            if (buttons > 0) {
+                ok = box->buttons().first()->text();
+                box->buttons().first()->click();
+            }
+        } else if (bound.hasExpired() && !gaveUp) {
+            gaveUp = true;
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *dialog = qobject_cast<QDialog *>(window))
+                    dialog->done(QDialog::Rejected);
+        }
     });
+    look.start(10);
     showMessageBox(nullptr, QStringLiteral("串口不能打开! "));
+    look.stop();
+    QVERIFY2(seen, "no message box became the active modal window within 5 s");
+    QVERIFY2(!gaveUp, "the message box was still open 5 s after its button was pressed");
+    QCOMPARE(buttons, 1);
     QCOMPARE(caption, QStringLiteral("KD7"));
     QCOMPARE(text, QStringLiteral("串口不能打开! "));
     QCOMPARE(ok, QStringLiteral("确定"));
