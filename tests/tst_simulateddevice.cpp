@@ -1,5 +1,8 @@
 #include "kd7sim/simulateddevice.h"
 #include "kd7sim/terminal.h"
+#include "tests/support/devicebytes.h"
+#include "tests/support/devicefaults.h"
+#include "tests/support/ptypair.h"
 
 #include <QByteArrayList>
 #include <QElapsedTimer>
@@ -8,20 +11,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <ctime>
 #include <string>
 #include <vector>
 
 using Words = std::vector<quint16>;
-using Faults = SimulatedDevice::FaultConfig;
 Q_DECLARE_METATYPE(Words)
-Q_DECLARE_METATYPE(SimulatedDevice::FaultConfig)
 
 namespace {
 
@@ -31,21 +26,16 @@ constexpr int kIdleMs = 250;               // the window in which the simulator 
 constexpr double kIdleCpuSeconds = 0.05;   // a spinning thread would use the whole window
 constexpr int kProcessTimeoutMs = 3000;
 
-const QByteArray kAck("\x06", 1);
-const QByteArray kHandshake("\x02"
-                            "KD7",
-                            4);
-const QByteArray kEndMarker("\x02"
-                            "END",
-                            4);
-const QByteArray kWord1234("\x02\x34\x12\x26", 4);
-const QByteArray kWord0("\x02\x00\x00\x00", 4);
-const QByteArray kWordFFFF("\x02\xFF\xFF\x00", 4);
-const QByteArray kWord0A0D("\x02\x0D\x0A\x07", 4);   // CR and LF: a cooked line changes them
-const QByteArray kWord1311("\x02\x11\x13\x02", 4);   // XON and XOFF: flow control swallows them
+const QByteArray kAck(1, DeviceBytes::kAck);
+const QByteArray kWakeUp = DeviceBytes::wakeUp();
+const QByteArray kHandshake = DeviceBytes::handshake();
+const QByteArray kEndMarker = DeviceBytes::endMarker();
+const QByteArray kWord1234 = DeviceBytes::frame(0x1234);
+const QByteArray kWord0 = DeviceBytes::frame(0);
+const QByteArray kWordFFFF = DeviceBytes::frame(0xFFFF);
+const QByteArray kWord0A0D = DeviceBytes::frame(0x0A0D);   // CR and LF: a cooked line changes them
+const QByteArray kWord1311 = DeviceBytes::frame(0x1311);   // XON and XOFF: flow control swallows them
 const QByteArray kBadCheck("\x02\x34\x12\x00", 4);
-
-QByteArray wakeUp() { return QByteArray(100, '\xAA') + kHandshake; }
 
 QByteArray bytesOf(const std::string &text) { return QByteArray(text.data(), qsizetype(text.size())); }
 
@@ -56,115 +46,11 @@ double processCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-Faults faultsWith(void (*set)(Faults &))
+// Sends a message and reads the answer it brings back.
+QByteArray exchange(TerminalEnd &host, const QByteArray &message, int answerLength = 1)
 {
-    Faults faults;
-    set(faults);
-    return faults;
+    return host.write(message) ? host.read(kAnswerTimeoutMs, answerLength) : QByteArray();
 }
-
-// The host's end of the line, driven with plain system calls the way a
-// serial port is.
-class HostPort {
-public:
-    HostPort() = default;
-    explicit HostPort(int fd) : fd_(fd) {}
-    ~HostPort() { close(); }
-    HostPort(const HostPort &) = delete;
-    HostPort &operator=(const HostPort &) = delete;
-
-    bool open(const std::string &path, bool setRaw = true)
-    {
-        close();
-        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0 || !setRaw)
-            return fd_ >= 0;
-        termios settings{};
-        if (::tcgetattr(fd_, &settings) != 0)
-            return false;
-        ::cfmakeraw(&settings);
-        return ::tcsetattr(fd_, TCSANOW, &settings) == 0;
-    }
-
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-    bool send(const QByteArray &bytes)
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
-                return false;
-            if (n < 0) {
-                pollfd watch{fd_, POLLOUT, 0};
-                if (::poll(&watch, 1, kAnswerTimeoutMs) <= 0)
-                    return false;   // the other end takes nothing: give up
-                continue;
-            }
-            done += n;
-        }
-        return true;
-    }
-
-    // Collects bytes until `expected` have come or the time is up; with
-    // nothing expected it listens for the whole time. `reads` counts the
-    // reads that returned bytes.
-    QByteArray receive(int expected, int timeoutMs, int *reads = nullptr)
-    {
-        QByteArray received;
-        QElapsedTimer timer;
-        timer.start();
-        int count = 0;
-        while (expected == 0 || received.size() < expected) {
-            const int left = timeoutMs - int(timer.elapsed());
-            pollfd watch{fd_, POLLIN, 0};
-            if (left <= 0 || ::poll(&watch, 1, left) == 0)
-                break;
-            if (!(watch.revents & POLLIN))
-                break;
-            char buffer[256];
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            received.append(buffer, n);
-            ++count;
-        }
-        if (reads)
-            *reads = count;
-        return received;
-    }
-
-    QByteArray exchange(const QByteArray &message, int answerLength = 1)
-    {
-        return send(message) ? receive(answerLength, kAnswerTimeoutMs) : QByteArray();
-    }
-
-    // The port hung up: poll reports it, or a read ends or fails.
-    bool waitForHangUp(int timeoutMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            pollfd watch{fd_, POLLIN, 0};
-            ::poll(&watch, 1, timeoutMs - int(timer.elapsed()));
-            if (watch.revents & (POLLHUP | POLLERR))
-                return true;
-            char byte = 0;
-            const ssize_t n = (watch.revents & POLLIN) ? ::read(fd_, &byte, 1) : 1;
-            if (n == 0 || (n < 0 && errno == EIO))
-                return true;
-        }
-        return false;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 }   // namespace
 
@@ -202,7 +88,7 @@ void TestSimulatedDevice::answers_data()
     QTest::addColumn<bool>("endMarker");
 
     const QByteArray none;
-    const QByteArrayList download{wakeUp(), kWord1234, kWord0, kWordFFFF, kWord0, kEndMarker};
+    const QByteArrayList download{kWakeUp, kWord1234, kWord0, kWordFFFF, kWord0, kEndMarker};
     const Words downloaded{0x1234, 0, 65535, 0};
 
     QTest::newRow("clean download") << Faults{} << true << download
@@ -210,12 +96,12 @@ void TestSimulatedDevice::answers_data()
                                     << 0 << true;
     // A broken handshake right before the real one: its start byte begins the match again.
     const QByteArray noisyWakeUp
-        = QByteArray("\x55\x02KD\x02\x02K", 7) + wakeUp().chopped(4) + QByteArray("\x02KD", 3) + kHandshake;
+        = QByteArray("\x55\x02KD\x02\x02K", 7) + kWakeUp.chopped(4) + QByteArray("\x02KD", 3) + kHandshake;
     QTest::newRow("noise and broken handshakes before the handshake")
         << Faults{} << true << QByteArrayList{noisyWakeUp, kWord1234, kEndMarker}
         << QByteArrayList{kAck, kAck, none} << Words{0x1234} << 0 << 0 << true;
     QTest::newRow("host leaves the line settings alone")
-        << Faults{} << false << QByteArrayList{wakeUp(), kWord0A0D, kWord1311, kEndMarker}
+        << Faults{} << false << QByteArrayList{kWakeUp, kWord0A0D, kWord1311, kEndMarker}
         << QByteArrayList{kAck, kAck, kAck, none} << Words{0x0A0D, 0x1311} << 0 << 0 << true;
     QTest::newRow("silent device still records")
         << faultsWith([](Faults &f) { f.silent = true; }) << true << download
@@ -231,13 +117,13 @@ void TestSimulatedDevice::answers_data()
         << QByteArrayList(5, QByteArray("\x06\x00", 2)) + QByteArrayList{none} << downloaded << 0 << 0
         << true;
     QTest::newRow("bad check byte is counted, not answered")
-        << Faults{} << true << QByteArrayList{wakeUp(), kBadCheck, kWord1234, kEndMarker}
+        << Faults{} << true << QByteArrayList{kWakeUp, kBadCheck, kWord1234, kEndMarker}
         << QByteArrayList{kAck, none, kAck, none} << Words{0x1234} << 1 << 0 << true;
     QTest::newRow("stray byte before a frame is skipped")
-        << Faults{} << true << QByteArrayList{wakeUp(), "\x55" + kWord1234, kEndMarker}
+        << Faults{} << true << QByteArrayList{kWakeUp, "\x55" + kWord1234, kEndMarker}
         << QByteArrayList{kAck, kAck, none} << Words{0x1234} << 0 << 1 << true;
     QTest::newRow("download without end marker")
-        << Faults{} << true << QByteArrayList{wakeUp(), kWord1234} << QByteArrayList{kAck, kAck}
+        << Faults{} << true << QByteArrayList{kWakeUp, kWord1234} << QByteArrayList{kAck, kAck}
         << Words{0x1234} << 0 << 0 << false;
 }
 
@@ -255,17 +141,17 @@ void TestSimulatedDevice::answers()
 
     SimulatedDevice device(faults);
     QVERIFY2(device.start(), device.lastError().c_str());
-    HostPort host;
+    TerminalEnd host;
     QVERIFY(host.open(device.devicePath(), hostSetsRaw));
     for (qsizetype i = 0; i < messages.size(); ++i) {
-        QVERIFY(host.send(messages[i]));
+        QVERIFY(host.write(messages[i]));
         if (answers[i].isEmpty())
             continue;   // anything sent in error shows in the next answer or at the end
         int reads = 0;
-        QCOMPARE(host.receive(int(answers[i].size()), kAnswerTimeoutMs, &reads), answers[i]);
+        QCOMPARE(host.read(kAnswerTimeoutMs, int(answers[i].size()), &reads), answers[i]);
         QCOMPARE(reads, 1);   // an answer is written at once, trailing byte included
     }
-    QCOMPARE(host.receive(0, kQuietMs), QByteArray());
+    QCOMPARE(host.read(kQuietMs), QByteArray());
 
     QCOMPARE(device.waitForEndMarker(endMarker ? 1.0 : 0.0), endMarker);
     QCOMPARE(device.words(), words);
@@ -286,13 +172,13 @@ void TestSimulatedDevice::answerTiming_data()
 
     // 104 bytes at 9600 baud take 108 ms, the answer byte one more.
     QTest::newRow("paced handshake after the preamble")
-        << faultsWith([](Faults &f) { f.paced = true; }) << wakeUp() << 0.090;
+        << faultsWith([](Faults &f) { f.paced = true; }) << kWakeUp << 0.090;
     QTest::newRow("16 ms adapter latency")
         << faultsWith([](Faults &f) { f.answerLatency = 0.016; }) << kHandshake << 0.015;
     QTest::newRow("paced with 100 ms latency") << faultsWith([](Faults &f) {
         f.paced = true;
         f.answerLatency = 0.1;
-    }) << wakeUp() << 0.190;
+    }) << kWakeUp << 0.190;
 }
 
 void TestSimulatedDevice::answerTiming()
@@ -304,12 +190,12 @@ void TestSimulatedDevice::answerTiming()
 
     SimulatedDevice device(faults);
     QVERIFY2(device.start(), device.lastError().c_str());
-    HostPort host;
+    TerminalEnd host;
     QVERIFY(host.open(device.devicePath()));
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(host.send(message));
-    QCOMPARE(host.receive(1, kAnswerTimeoutMs), kAck);
+    QVERIFY(host.write(message));
+    QCOMPARE(host.read(kAnswerTimeoutMs, 1), kAck);
     const double elapsed = double(timer.nsecsElapsed()) / 1e9;
     QVERIFY2(elapsed >= earliest, qPrintable(QString::number(elapsed)));
     QVERIFY2(elapsed < earliest + kSlack, qPrintable(QString::number(elapsed)));
@@ -324,23 +210,23 @@ void TestSimulatedDevice::lateAnswerAndResentFrame()
     faults.lateFrame = 1;
     SimulatedDevice device(faults);
     QVERIFY2(device.start(), device.lastError().c_str());
-    HostPort host;
+    TerminalEnd host;
     QVERIFY(host.open(device.devicePath()));
-    QCOMPARE(host.exchange(wakeUp()), kAck);
-    QCOMPARE(host.exchange(kWord1234), kAck);
+    QCOMPARE(exchange(host, kWakeUp), kAck);
+    QCOMPARE(exchange(host, kWord1234), kAck);
 
     QElapsedTimer sinceFirstSend;
     sinceFirstSend.start();
-    QVERIFY(host.send(kWord0));
-    QCOMPARE(host.receive(1, kHostWaitMs), QByteArray());
-    QCOMPARE(host.exchange(kWord0), kAck);   // the resend, answered at once
+    QVERIFY(host.write(kWord0));
+    QCOMPARE(host.read(kHostWaitMs, 1), QByteArray());
+    QCOMPARE(exchange(host, kWord0), kAck);   // the resend, answered at once
     const qint64 resendAnsweredMs = sinceFirstSend.elapsed();
-    QCOMPARE(host.receive(1, kAnswerTimeoutMs), kAck);   // the late one
+    QCOMPARE(host.read(kAnswerTimeoutMs, 1), kAck);   // the late one
     const qint64 lateAnsweredMs = sinceFirstSend.elapsed();
     QVERIFY2(lateAnsweredMs >= 580, qPrintable(QString::number(lateAnsweredMs)));
     QVERIFY2(lateAnsweredMs - resendAnsweredMs >= 50, qPrintable(QString::number(resendAnsweredMs)));
 
-    QVERIFY(host.send(kEndMarker));
+    QVERIFY(host.write(kEndMarker));
     QVERIFY(device.waitForEndMarker(1.0));
     QCOMPARE(device.words(), (Words{0x1234, 0, 0}));
     QCOMPARE(device.counters().framesAnswered, 3);
@@ -353,11 +239,11 @@ void TestSimulatedDevice::hangUpThenPlugBackIn()
     SimulatedDevice device(faults);
     QVERIFY2(device.start(), device.lastError().c_str());
     const std::string firstPath = device.devicePath();
-    HostPort host;
+    TerminalEnd host;
     QVERIFY(host.open(firstPath));
-    QCOMPARE(host.exchange(wakeUp()), kAck);
-    QCOMPARE(host.exchange(kWord1234), kAck);
-    QVERIFY(host.send(kWord0));
+    QCOMPARE(exchange(host, kWakeUp), kAck);
+    QCOMPARE(exchange(host, kWord1234), kAck);
+    QVERIFY(host.write(kWord0));
     QVERIFY(host.waitForHangUp(kAnswerTimeoutMs));
     QVERIFY(device.hungUp());
 
@@ -373,12 +259,12 @@ void TestSimulatedDevice::hangUpThenPlugBackIn()
     QVERIFY2(device.reopen(), device.lastError().c_str());
     QVERIFY(!device.hungUp());
     QVERIFY(device.devicePath() != firstPath);   // the old line is still held by the host
-    HostPort replugged;
+    TerminalEnd replugged;
     QVERIFY(replugged.open(device.devicePath()));
-    QCOMPARE(replugged.exchange(wakeUp()), kAck);
-    QCOMPARE(replugged.exchange(kWord1234), kAck);
-    QCOMPARE(replugged.exchange(kWord0), kAck);   // the hang-up happens once
-    QVERIFY(replugged.send(kEndMarker));
+    QCOMPARE(exchange(replugged, kWakeUp), kAck);
+    QCOMPARE(exchange(replugged, kWord1234), kAck);
+    QCOMPARE(exchange(replugged, kWord0), kAck);   // the hang-up happens once
+    QVERIFY(replugged.write(kEndMarker));
     QVERIFY(device.waitForEndMarker(1.0));
 
     const std::vector<SimulatedDevice::Session> sessions = device.sessions();
@@ -409,17 +295,17 @@ void TestSimulatedDevice::sessions()
 
     SimulatedDevice device;
     QVERIFY2(device.start(), device.lastError().c_str());
-    HostPort host;
+    TerminalEnd host;
     QVERIFY(host.open(device.devicePath()));
-    QCOMPARE(host.exchange(wakeUp()), kAck);
-    QCOMPARE(host.exchange(kWord1234), kAck);
-    QCOMPARE(host.exchange(kWord0), kAck);
+    QCOMPARE(exchange(host, kWakeUp), kAck);
+    QCOMPARE(exchange(host, kWord1234), kAck);
+    QCOMPARE(exchange(host, kWord0), kAck);
     if (endFirst)
-        QVERIFY(host.send(kEndMarker));
+        QVERIFY(host.write(kEndMarker));
     if (reopenPort)
         QVERIFY(host.open(device.devicePath()));
-    QCOMPARE(host.exchange(wakeUp()), kAck);
-    QCOMPARE(host.exchange(kWordFFFF), kAck);
+    QCOMPARE(exchange(host, kWakeUp), kAck);
+    QCOMPARE(exchange(host, kWordFFFF), kAck);
 
     const std::vector<SimulatedDevice::Session> sessions = device.sessions();
     QCOMPARE(sessions.size(), size_t(2));
@@ -441,9 +327,9 @@ void TestSimulatedDevice::hostClosingThePortLeavesTheLineUp()
 {
     SimulatedDevice device;
     QVERIFY2(device.start(), device.lastError().c_str());
-    HostPort host;
+    TerminalEnd host;
     QVERIFY(host.open(device.devicePath()));
-    QCOMPARE(host.exchange(wakeUp()), kAck);
+    QCOMPARE(exchange(host, kWakeUp), kAck);
     host.close();
 
     const double cpuBefore = processCpuSeconds();
@@ -451,20 +337,20 @@ void TestSimulatedDevice::hostClosingThePortLeavesTheLineUp()
     QVERIFY(processCpuSeconds() - cpuBefore < kIdleCpuSeconds);
 
     QVERIFY(host.open(device.devicePath()));
-    QCOMPARE(host.exchange(kWord1234), kAck);
+    QCOMPARE(exchange(host, kWord1234), kAck);
     QVERIFY(!device.hungUp());
     QCOMPARE(device.words(), (Words{0x1234}));
 }
 
 // Attached to a serial port (here the device end of a pseudo-terminal the
-// test holds the other end of), the simulator sets the port raw itself: CR,
-// LF, XON and XOFF pass both ways unchanged.
+// test holds the other end of, and which nothing else holds raw, unlike a
+// PtyPair's), the simulator sets the port raw itself: CR, LF, XON and XOFF
+// pass both ways unchanged.
 void TestSimulatedDevice::listensOnASerialPort()
 {
     const Terminal::PseudoTerminal pty = Terminal::openPseudoTerminal();
     QVERIFY(pty.master >= 0);
-    HostPort host(pty.master);
-    QVERIFY(::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK) == 0);
+    TerminalEnd host(pty.master);
     const std::string &path = pty.path;
 
     Faults faults;
@@ -473,13 +359,13 @@ void TestSimulatedDevice::listensOnASerialPort()
     QVERIFY2(device.startOnDevice(path), device.lastError().c_str());
     QCOMPARE(device.devicePath(), path);
     const QByteArray answer("\x06\x0A", 2);
-    QCOMPARE(host.exchange(wakeUp(), 2), answer);
-    QCOMPARE(host.exchange(kWord0A0D, 2), answer);
-    QCOMPARE(host.exchange(kWord1311, 2), answer);
-    QVERIFY(host.send(kEndMarker));
+    QCOMPARE(exchange(host, kWakeUp, 2), answer);
+    QCOMPARE(exchange(host, kWord0A0D, 2), answer);
+    QCOMPARE(exchange(host, kWord1311, 2), answer);
+    QVERIFY(host.write(kEndMarker));
     QVERIFY(device.waitForEndMarker(1.0));
     QCOMPARE(device.words(), (Words{0x0A0D, 0x1311}));
-    QCOMPARE(bytesOf(device.transcript()), wakeUp() + kWord0A0D + kWord1311 + kEndMarker);
+    QCOMPARE(bytesOf(device.transcript()), kWakeUp + kWord0A0D + kWord1311 + kEndMarker);
 }
 
 void TestSimulatedDevice::refusesWhatIsNoSerialPort_data()
@@ -519,7 +405,7 @@ void TestSimulatedDevice::commandLine()
 {
     QFETCH(QStringList, options);
     QFETCH(QByteArrayList, answers);
-    const QByteArrayList messages{wakeUp(), kWord1234, kWord0, kWordFFFF};
+    const QByteArrayList messages{kWakeUp, kWord1234, kWord0, kWordFFFF};
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -529,18 +415,17 @@ void TestSimulatedDevice::commandLine()
     sim.start(QStringLiteral(KD7SIM_PATH),
               options + QStringList{"--once", "--words", wordsPath, "--transcript", transcriptPath});
     QVERIFY(sim.waitForStarted(kProcessTimeoutMs));
-    while (!sim.canReadLine())
-        QVERIFY(sim.waitForReadyRead(kProcessTimeoutMs));
+    QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), kProcessTimeoutMs);
     const QByteArray path = sim.readLine().trimmed();
 
-    HostPort host;
+    TerminalEnd host;
     QVERIFY2(host.open(path.toStdString()), path.constData());
     for (qsizetype i = 0; i < messages.size(); ++i) {
-        QVERIFY(host.send(messages[i]));
+        QVERIFY(host.write(messages[i]));
         if (!answers[i].isEmpty())
-            QCOMPARE(host.receive(int(answers[i].size()), kAnswerTimeoutMs), answers[i]);
+            QCOMPARE(host.read(kAnswerTimeoutMs, int(answers[i].size())), answers[i]);
     }
-    QVERIFY(host.send(kEndMarker));
+    QVERIFY(host.write(kEndMarker));
     QVERIFY(sim.waitForFinished(kProcessTimeoutMs));
     QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.exitCode(), 0);
