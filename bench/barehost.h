@@ -2,28 +2,37 @@
 
 #include "download/clock.h"
 #include "download/downloadprocedure.h"
+#include "kd7sim/simulatedport.h"
 #include "serial/portcontroller.h"
 #include "serial/qtserialline.h"
 #include "serial/receivestate.h"
 
-#include <QStringList>
-
-class SimulatedDevice;
+#include <QCoreApplication>
 
 // The download without the window: the same procedure, serial line, clock and
 // event processing as the tool, but no progress bar and no receive event
 // printed on a surface. Beside the real window it shows what they cost.
 class BareHost {
 public:
-    explicit BareHost(SimulatedDevice &device);
+    explicit BareHost(const SimulatedDevice &device)
+        : line_(portOneOn(device)),
+          ports_(line_, [](const QString &) {}),
+          procedure_(line_, rx_, clock_, hooks())
+    {}
 
-    DownloadOutcome download(const ProgramImage &image);
-    const QStringList &messages() const { return messages_; }
+    // The frames acknowledged.
+    int download(const ProgramImage &image) { return procedure_.run(image).WordIndex; }
 
 private:
-    DownloadProcedure::Hooks hooks();
+    DownloadProcedure::Hooks hooks()
+    {
+        DownloadProcedure::Hooks h;
+        h.Openport = [this] { ports_.Openport(); };
+        h.Closeport = [this] { ports_.Closeport(); };
+        h.processEvents = [] { QCoreApplication::processEvents(); };
+        return h;
+    }
 
-    QStringList messages_;
     QtSerialLine line_;
     ReceiveState rx_;
     SteadyClock clock_;

@@ -8,12 +8,9 @@ namespace {
 
 constexpr int kFewestCpus = 2;
 
-int highestCpu(const cpu_set_t &set)
+bool holdThisThread(const cpu_set_t &cores)
 {
-    for (int cpu = CPU_SETSIZE - 1; cpu >= 0; --cpu)
-        if (CPU_ISSET(cpu, &set))
-            return cpu;
-    return -1;
+    return ::pthread_setaffinity_np(::pthread_self(), sizeof cores, &cores) == 0;
 }
 
 }   // namespace
@@ -30,18 +27,15 @@ DevicePlacement::~DevicePlacement()
         holdThisThread(original_);
 }
 
-bool DevicePlacement::holdThisThread(const cpu_set_t &cores)
-{
-    return ::pthread_setaffinity_np(::pthread_self(), sizeof cores, &cores) == 0;
-}
-
 // A new thread inherits its creator's cores: the device's thread is started
-// while this thread is held to one core, then this thread takes the rest.
-bool DevicePlacement::startApart(SimulatedDevice &device)
+// while this thread is held to the highest core, then this thread takes the rest.
+bool DevicePlacement::start(SimulatedDevice &device, bool apart)
 {
-    if (!known_ || CPU_COUNT(&original_) < kFewestCpus)
+    if (!apart || !known_ || CPU_COUNT(&original_) < kFewestCpus)
         return device.start();
-    const int deviceCpu = highestCpu(original_);
+    int deviceCpu = CPU_SETSIZE - 1;
+    while (!CPU_ISSET(deviceCpu, &original_))
+        --deviceCpu;
     cpu_set_t deviceSet;
     CPU_ZERO(&deviceSet);
     CPU_SET(deviceCpu, &deviceSet);

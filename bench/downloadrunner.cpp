@@ -2,132 +2,106 @@
 
 #include "barehost.h"
 #include "programfile.h"
+#include "quantile.h"
 #include "referencehost.h"
-#include "stopwatch.h"
 
-#include "image/objectfilereader.h"
-#include "kd7sim/simulateddevice.h"
-
-#include <algorithm>
+#include <QCoreApplication>
 
 namespace {
 
-constexpr double kMedian = 0.5;
-constexpr double kNinetieth = 0.9;
-
-double quantile(std::vector<double> values, double q)
-{
-    if (values.empty())
-        return 0;
-    const auto at = values.begin() + std::ptrdiff_t(q * double(values.size() - 1));
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
-}
+constexpr double kEndMarkerWait = 2.0;
+constexpr int kSettleRounds = 3;
 
 }   // namespace
 
 DownloadRunner::DownloadRunner(SimulatedDevice &device, const ProgramFile &program)
     : device_(device),
       program_(program),
-      form_(device)
+      window_(device)
 {
-    loadedWords_ = form_.load(program.path());
-    const ParsedObjectFile file = ObjectFileReader::read(program.path());
-    if (file.ok)
-        image_.load(file.words);
-}
-
-DownloadRun DownloadRunner::startRun(const QString &host) const
-{
-    DownloadRun run;
-    run.host = host;
-    run.words = int(program_.words().size());
-    return run;
+    window_.open(program.path);
 }
 
 DownloadRun DownloadRunner::ours()
 {
-    DownloadRun run = startRun(QStringLiteral("kd7load"));
-    const Before before = snapshot();
-    if (loadedWords_ != run.words) {
-        run.problem = QStringLiteral("the window loaded %1 words").arg(loadedWords_);
-        return run;
-    }
-    form_.setShown(true);
-    const qsizetype messagesBefore = form_.messages().size();
-    const Stopwatch watch;
-    const QString shown = form_.download();
-    run.usage = watch.elapsed();
-    run.reported = shown.toInt();
-    if (form_.messages().size() > messagesBefore)
-        run.problem = form_.messages().mid(messagesBefore).join(QLatin1Char(' '));
-    return finish(run, before);
+    show(true);
+    const qsizetype messages = window_.messages.size();
+    return measure(
+        QStringLiteral("kd7load"), [this] { return window_.download().toInt(); },
+        [this, messages] {
+            const int loaded = window_.form->image.WordCount;
+            if (loaded != int(program_.words.size()))
+                return QStringLiteral("the window loaded %1 words").arg(loaded);
+            return window_.messages.mid(messages).join(QLatin1Char(' '));
+        });
 }
 
+// The same image as the window's, loaded from the same file.
 DownloadRun DownloadRunner::bare()
 {
-    DownloadRun run = startRun(QStringLiteral("kd7load, no window"));
-    const Before before = snapshot();
     BareHost host(device_);
-    form_.setShown(false);   // no window at all, not even one left from the other host
-    const Stopwatch watch;
-    const DownloadOutcome outcome = host.download(image_);
-    run.usage = watch.elapsed();
-    run.reported = outcome.WordIndex;
-    return finish(run, before);
+    show(false);   // no window at all, not even one left from the other host
+    return measure(
+        QStringLiteral("kd7load, no window"), [&] { return host.download(window_.form->image); },
+        [] { return QString(); });
 }
 
 DownloadRun DownloadRunner::reference()
 {
-    DownloadRun run = startRun(QStringLiteral("reference (termios+poll)"));
-    const Before before = snapshot();
-    ReferenceHost host(device_.devicePath());
-    form_.setShown(false);
+    const std::string path = device_.devicePath();
+    std::string error;
+    show(false);
+    return measure(
+        QStringLiteral("reference (termios+poll)"),
+        [&] { return referenceDownload(path, program_.words, error); },
+        [&] { return QString::fromStdString(error); });
+}
+
+DownloadRun DownloadRunner::measure(const QString &host, const std::function<int()> &download,
+                                    const std::function<QString()> &problem)
+{
+    DownloadRun run;
+    run.host = host;
+    run.words = int(program_.words.size());
+    const SimulatedDevice::Counters before = device_.counters();
     const Stopwatch watch;
-    run.reported = host.download(program_.words());
+    run.reported = download();
     run.usage = watch.elapsed();
-    if (!host.error().empty())
-        run.problem = QString::fromStdString(host.error());
-    return finish(run, before);
-}
-
-DownloadRunner::Before DownloadRunner::snapshot() const
-{
-    const SimulatedDevice::Counters counters = device_.counters();
-    return {device_.sessions().size(), counters.badCheckBytes, counters.skippedBytes};
-}
-
-DownloadRun DownloadRunner::finish(DownloadRun run, const Before &before) const
-{
+    run.problem = problem();
     if (run.exact())
         run.problem = checkDelivery(run, before);
-    if (device_.sessions().size() > before.sessions)
-        addResponses(run);
+    if (device_.counters().handshakesSeen > before.handshakesSeen) {
+        const std::vector<double> responses = device_.sessions().back().hostResponses;
+        run.responseMedian = quantile(responses, 0.5);
+        run.responseP90 = quantile(responses, 0.9);
+    }
     return run;
-}
-
-void DownloadRunner::addResponses(DownloadRun &run) const
-{
-    const std::vector<SimulatedDevice::Session> sessions = device_.sessions();
-    const std::vector<double> &responses = sessions.back().hostResponses;
-    run.responseMedian = quantile(responses, kMedian);
-    run.responseP90 = quantile(responses, kNinetieth);
 }
 
 // Exactly one new session, ended by its end marker, holding the program and
 // the frame past it, with no frame dropped or resent on the way.
-QString DownloadRunner::checkDelivery(const DownloadRun &run, const Before &before) const
+QString DownloadRunner::checkDelivery(const DownloadRun &run, const SimulatedDevice::Counters &before)
 {
     if (run.reported != run.frames())
         return QStringLiteral("host reported %1 of %2 frames").arg(run.reported).arg(run.frames());
     if (!device_.waitForEndMarker(kEndMarkerWait))
         return QStringLiteral("no end marker");
-    if (device_.sessions().size() != before.sessions + 1)
+    const SimulatedDevice::Counters after = device_.counters();
+    if (after.handshakesSeen != before.handshakesSeen + 1)
         return QStringLiteral("more than one handshake");
-    const SimulatedDevice::Counters counters = device_.counters();
-    if (counters.badCheckBytes != before.badCheckBytes || counters.skippedBytes != before.skippedBytes)
+    if (after.badCheckBytes != before.badCheckBytes || after.skippedBytes != before.skippedBytes)
         return QStringLiteral("damaged frames on the line");
-    if (device_.words() != program_.expectedOnDevice())
+    if (device_.words() != withExtraFrame(program_.words))
         return QStringLiteral("the device stored other words");
     return {};
+}
+
+// Showing posts an expose, the expose an update, the update a paint: each
+// round of event processing takes the next step, so that no repaint left
+// over falls into a timed download.
+void DownloadRunner::show(bool shown)
+{
+    window_.form->setVisible(shown);
+    for (int round = 0; round < kSettleRounds; ++round)
+        QCoreApplication::processEvents();
 }

@@ -1,43 +1,52 @@
 #pragma once
 
-#include "downloadrun.h"
-#include "formhost.h"
+#include "stopwatch.h"
 
-#include "image/programimage.h"
+#include "tests/support/windowonline.h"
 
-#include <cstddef>
+#include <QString>
 
-class ProgramFile;
-class SimulatedDevice;
+#include <functional>
+
+struct ProgramFile;
+
+// One download by one host, what it cost, and whether the device ended up
+// with exactly the program: a fast download that corrupts counts for nothing.
+struct DownloadRun {
+    QString host;
+    int words = 0;
+    int reported = 0;   // frames the host says were acknowledged
+    Usage usage;
+    // From each answer leaving the device to the host's next frame reaching
+    // it, as the device measured them: the host's turnaround per frame. The
+    // median stands when a busy machine stretches a few frames.
+    double responseMedian = 0;
+    double responseP90 = 0;
+    QString problem;   // empty when the device holds exactly the program
+
+    int frames() const { return words + 1; }
+    bool exact() const { return problem.isEmpty(); }
+};
 
 // Downloads one program to one simulated device with each kind of host, times
 // each download on the thread that runs it, and checks what the device got.
 class DownloadRunner {
 public:
-    static constexpr double kEndMarkerWait = 2.0;
-
     DownloadRunner(SimulatedDevice &device, const ProgramFile &program);
 
-    DownloadRun ours();        // the real window, Download clicked
+    DownloadRun ours();        // the real window, shown, Download clicked
     DownloadRun bare();        // the download procedure without the window
     DownloadRun reference();   // plain termios and poll()
 
 private:
-    struct Before {
-        std::size_t sessions = 0;
-        int badCheckBytes = 0;
-        int skippedBytes = 0;
-    };
-
-    Before snapshot() const;
-    QString checkDelivery(const DownloadRun &run, const Before &before) const;
-    DownloadRun startRun(const QString &host) const;
-    DownloadRun finish(DownloadRun run, const Before &before) const;
-    void addResponses(DownloadRun &run) const;
+    // `download` runs timed and returns the frames the host reports; then
+    // `problem` tells what the host itself found wrong, if anything.
+    DownloadRun measure(const QString &host, const std::function<int()> &download,
+                        const std::function<QString()> &problem);
+    QString checkDelivery(const DownloadRun &run, const SimulatedDevice::Counters &before);
+    void show(bool shown);
 
     SimulatedDevice &device_;
     const ProgramFile &program_;
-    FormHost form_;
-    ProgramImage image_;
-    int loadedWords_ = 0;
+    WindowOnLine window_;
 };

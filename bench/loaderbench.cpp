@@ -1,5 +1,6 @@
 #include "loaderbench.h"
 
+#include "quantile.h"
 #include "stopwatch.h"
 
 #include "image/objectfilereader.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QProcess>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -19,32 +19,7 @@ constexpr int kChildFailed = 1;
 constexpr int kChildTimeoutMs = 30000;
 const QByteArray kPeakField("VmHWM:");
 
-template <typename T> T median(std::vector<T> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? T() : values[values.size() / 2];
-}
-
-}   // namespace
-
-LoaderBench::Result LoaderBench::run(const QString &path, const std::vector<std::uint16_t> &expected,
-                                     int runs)
-{
-    Result result;
-    result.words = int(expected.size());
-    result.runs = std::max(runs, 1);
-    timeOneLoad(path, expected, result.problem);   // warm-up: the file in the page cache
-    std::vector<double> seconds;
-    for (int i = 0; i < result.runs; ++i)
-        seconds.push_back(timeOneLoad(path, expected, result.problem));
-    result.medianSeconds = median(seconds);
-    result.fastestSeconds = *std::min_element(seconds.begin(), seconds.end());
-    measureMemory(path, result);
-    return result;
-}
-
-double LoaderBench::timeOneLoad(const QString &path, const std::vector<std::uint16_t> &expected,
-                                QString &problem)
+double timeOneLoad(const QString &path, const std::vector<quint16> &expected, QString &problem)
 {
     auto image = std::make_unique<ProgramImage>();
     const Stopwatch watch;
@@ -59,24 +34,12 @@ double LoaderBench::timeOneLoad(const QString &path, const std::vector<std::uint
     return seconds;
 }
 
-void LoaderBench::measureMemory(const QString &path, Result &result)
-{
-    std::vector<long> load, idle;
-    for (int i = 0; i < kMemoryRounds; ++i) {
-        idle.push_back(childPeakKiB(QStringLiteral("idle"), path));
-        load.push_back(childPeakKiB(QStringLiteral("load"), path));
-    }
-    result.idlePeakKiB = median(idle);
-    result.loadPeakKiB = median(load);
-    if (result.idlePeakKiB < 0 || result.loadPeakKiB < 0)
-        result.problem = QStringLiteral("a child process failed");
-}
-
 // This program again, started afresh; it prints its peak resident size.
-long LoaderBench::childPeakKiB(const QString &mode, const QString &path)
+long childPeakKiB(const QString &mode, const QString &path)
 {
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kChildOption), mode, path});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(LoaderBench::kChildOption), mode, path});
     if (!child.waitForFinished(kChildTimeoutMs) || child.exitStatus() != QProcess::NormalExit
         || child.exitCode() != 0)
         return -1;
@@ -86,7 +49,7 @@ long LoaderBench::childPeakKiB(const QString &mode, const QString &path)
 }
 
 // The high-water mark of this process's resident memory, in KiB.
-long LoaderBench::ownPeakKiB()
+long ownPeakKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
@@ -96,6 +59,30 @@ long LoaderBench::ownPeakKiB()
             return line.mid(kPeakField.size()).trimmed().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+}   // namespace
+
+LoaderBench::Result LoaderBench::run(const QString &path, const std::vector<quint16> &expected, int runs)
+{
+    Result result;
+    result.runs = std::max(runs, 1);
+    timeOneLoad(path, expected, result.problem);   // warm-up: the file in the page cache
+    std::vector<double> seconds;
+    for (int i = 0; i < result.runs; ++i)
+        seconds.push_back(timeOneLoad(path, expected, result.problem));
+    result.medianSeconds = quantile(seconds, 0.5);
+    result.fastestSeconds = *std::min_element(seconds.begin(), seconds.end());
+    std::vector<long> load, idle;
+    for (int i = 0; i < kMemoryRounds; ++i) {
+        idle.push_back(childPeakKiB(QStringLiteral("idle"), path));
+        load.push_back(childPeakKiB(QStringLiteral("load"), path));
+    }
+    result.idlePeakKiB = quantile(idle, 0.5);
+    result.loadPeakKiB = quantile(load, 0.5);
+    if (result.idlePeakKiB < 0 || result.loadPeakKiB < 0)
+        result.problem = QStringLiteral("a child process failed");
+    return result;
 }
 
 int LoaderBench::childMain(const QString &mode, const QString &path)

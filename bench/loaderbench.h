@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <cstdint>
 #include <vector>
 
 // What loading an object file costs: ObjectFileReader::read and
@@ -11,32 +10,23 @@
 // program did (the window, the simulator) is counted. Each child reports its
 // own high-water mark (VmHWM): getrusage's ru_maxrss would also count this
 // process, whose memory the child shares until it executes.
-class LoaderBench {
-public:
-    static constexpr const char *kChildOption = "--loader-child";
-    static constexpr int kMemoryRounds = 3;
+namespace LoaderBench {
 
-    struct Result {
-        int words = 0;
-        int runs = 0;
-        double medianSeconds = 0;
-        double fastestSeconds = 0;
-        long loadPeakKiB = -1;   // the child that loads
-        long idlePeakKiB = -1;   // the child that does everything else
-        QString problem;         // empty when every load gave exactly the words
+constexpr const char *kChildOption = "--loader-child";
+constexpr int kMemoryRounds = 3;
 
-        long addedKiB() const { return loadPeakKiB - idlePeakKiB; }
-    };
-
-    static Result run(const QString &path, const std::vector<std::uint16_t> &expected, int runs);
-    // The child's work: "load" reads and loads the file, "idle" does not;
-    // either prints its peak resident size in KiB.
-    static int childMain(const QString &mode, const QString &path);
-
-private:
-    static double timeOneLoad(const QString &path, const std::vector<std::uint16_t> &expected,
-                              QString &problem);
-    static void measureMemory(const QString &path, Result &result);
-    static long childPeakKiB(const QString &mode, const QString &path);
-    static long ownPeakKiB();
+struct Result {
+    int runs = 0;
+    double medianSeconds = 0;
+    double fastestSeconds = 0;
+    long loadPeakKiB = -1;   // the child that loads
+    long idlePeakKiB = -1;   // the child that does everything else
+    QString problem;         // empty when every load gave exactly the words
 };
+
+Result run(const QString &path, const std::vector<quint16> &expected, int runs);
+// The child's work: "load" reads and loads the file, "idle" does not; either
+// prints its peak resident size in KiB.
+int childMain(const QString &mode, const QString &path);
+
+}   // namespace LoaderBench

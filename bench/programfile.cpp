@@ -11,39 +11,21 @@ constexpr int kWordsPerLine = 8;
 
 }   // namespace
 
-ProgramFile::ProgramFile(const QString &path, int wordCount) : path_(path), words_(makeWords(wordCount))
-{
-    written_ = write();
-}
-
-std::vector<std::uint16_t> ProgramFile::makeWords(int count)
+// Several numbers a line, separated by commas, lines ending in CRLF: the way
+// assemblers for the device write them.
+ProgramFile::ProgramFile(const QString &filePath, int wordCount)
+    : path(filePath),
+      words(std::size_t(std::max(wordCount, 0)))
 {
     std::mt19937 random(kSeed);
     std::uniform_int_distribution<int> word(0, 0xFFFF);
-    std::vector<std::uint16_t> words(std::size_t(count > 0 ? count : 0));
-    for (std::uint16_t &w : words)
-        w = std::uint16_t(word(random));
-    return words;
-}
-
-// Several numbers a line, separated by commas, lines ending in CRLF: the way
-// assemblers for the device write them.
-bool ProgramFile::write() const
-{
     QByteArray text;
-    for (std::size_t i = 0; i < words_.size(); ++i) {
-        text += QByteArray::number(words_[i]);
-        const bool lineEnds = (i + 1) % kWordsPerLine == 0 || i + 1 == words_.size();
-        text += lineEnds ? "\r\n" : ",";
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        words[i] = quint16(word(random));
+        text += QByteArray::number(words[i]);
+        text += (i + 1) % kWordsPerLine == 0 || i + 1 == words.size() ? "\r\n" : ",";
     }
-    QFile file(path_);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size()
-        && file.flush();
-}
-
-std::vector<std::uint16_t> ProgramFile::expectedOnDevice() const
-{
-    std::vector<std::uint16_t> expected = words_;
-    expected.push_back(0);
-    return expected;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(text);
 }
