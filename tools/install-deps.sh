@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing kd7load need,
 # and only those that are missing, so a second run does nothing.
+# usage: install-deps.sh [--fuzz] [--with-extras PACKAGE...], the options in any order
 set -euo pipefail
+. "$(dirname "$0")/lib.sh"
 
 packages=(
   cmake ninja-build g++ make pkg-config
@@ -12,16 +14,18 @@ packages=(
   dpkg-dev desktop-file-utils file lintian appstream
   python3-markdown
 )
-# make fuzz: clang with libFuzzer and the sanitizer runtimes (make test's
-# sanitizer build uses g++, whose runtimes come with it).
-if [ "${1:-}" = "--fuzz" ]; then
-  shift
-  packages+=(clang libclang-rt-14-dev)
-fi
-if [ "${1:-}" = "--with-extras" ]; then
-  shift
-  packages+=("$@")
-fi
+while [ $# -gt 0 ]; do
+  case $1 in
+    # make fuzz: clang with libFuzzer and the sanitizer runtimes (make test's
+    # sanitizer build uses g++, whose runtimes come with it).
+    --fuzz) packages+=(clang libclang-rt-14-dev); shift ;;
+    # What one command needs besides: every name up to the next option.
+    --with-extras)
+      shift
+      while [ $# -gt 0 ] && [[ $1 != --* ]]; do packages+=("$1"); shift; done ;;
+    *) die "usage: install-deps.sh [--fuzz] [--with-extras PACKAGE...]" ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -30,9 +34,6 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+as_root apt-get update -qq
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

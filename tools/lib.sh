@@ -1,0 +1,97 @@
+# Shared by the project's scripts, which source it: a command run as root, a
+# bounded wait, one run's work folder removed at exit with the processes the
+# script started, and a test rig's pass/fail tally.
+#   . "$root/tools/lib.sh"
+
+# as_root COMMAND...: runs the command as root, through sudo unless this is root already.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# die MESSAGE...: says why on standard error and ends the script.
+die() {
+  echo "$*" >&2
+  exit 1
+}
+
+# await TENTHS TEST...: runs TEST each tenth of a second until it holds, at
+# most TENTHS times; false when it never held.
+await() {
+  local tries=$1
+  shift
+  for _ in $(seq 1 "$tries"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# stopped PID: the process has ended (the shell reaps its own children as they end).
+stopped() { ! kill -0 "$1" 2>/dev/null; }
+
+# ---- One run's work folder and processes, cleaned up at exit ----------------------
+started_pids=()
+exit_hooks=()
+keep_work=""
+
+# start_work [keep]: a fresh folder in $work. At the script's exit, also on
+# Ctrl-C or TERM, its exit hooks run, the processes it started end and the
+# folder goes, unless asked to keep it for a look after a failure.
+start_work() {
+  work=$(mktemp -d)
+  keep_work=${1:-}
+  [ -z "$keep_work" ] || echo "keeping $work"
+  trap clean_up EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+# started PID...: processes this script started, ended by their ids at exit.
+started() { started_pids+=("$@"); }
+
+# at_exit FUNCTION: run at exit, before the processes end.
+at_exit() { exit_hooks+=("$1"); }
+
+# end_processes PID...: ends them by their ids: TERM, then KILL for any still
+# running five seconds later.
+end_processes() {
+  local pid
+  for pid in "$@"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "$@"; do
+    await 50 stopped "$pid" || kill -KILL "$pid" 2>/dev/null || true
+  done
+}
+
+# clean_up: what the exit does; a script that starts itself again calls it first.
+clean_up() {
+  local hook
+  for hook in "${exit_hooks[@]}"; do "$hook" || true; done
+  end_processes "${started_pids[@]}"
+  [ -n "$keep_work" ] || rm -rf "$work"
+}
+
+# ---- A test rig's tally: one line per check, then the totals ----------------------
+passed=0
+failed=0
+
+# check NAME COMMAND...: runs the command, traced, with its output in
+# $logs/NAME.log ($logs is the work folder unless set), and prints PASS, or
+# FAIL with the log's last lines.
+check() {
+  local name=$1 log="${logs:-$work}/$1.log"
+  shift
+  if (set -x; "$@") >"$log" 2>&1; then
+    passed=$((passed + 1))
+    echo "PASS  $name"
+  else
+    failed=$((failed + 1))
+    echo "FAIL  $name"
+    tail -n 15 "$log" | sed 's/^/      /'
+  fi
+}
+
+# tally RIG: prints the totals; false when any check failed.
+tally() {
+  echo "$1: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
