@@ -1,6 +1,5 @@
-// The port layer's rules that need no port: line settings texts, the order
-// that gives ports their numbers, and giving a driver's low-latency mode back.
-// Built for Windows too.
+// The port layer's rules that need no port, on every platform: settings texts,
+// the order that numbers the ports, and giving low-latency mode back.
 #include "serial/linesettings.h"
 #include "serial/lowlatency.h"
 #include "serial/portmapping.h"

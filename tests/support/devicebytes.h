@@ -28,11 +28,6 @@ inline QByteArray frame(quint16 word)
 }
 
 // 02 'E' 'N' 'D'
-inline QByteArray endMarker()
-{
-    return QByteArray("\x02"
-                      "END",
-                      4);
-}
+inline QByteArray endMarker() { return QByteArray(1, '\x02') + "END"; }
 
 }   // namespace DeviceBytes
