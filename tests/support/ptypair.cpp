@@ -49,20 +49,16 @@ void TerminalEnd::close()
 bool TerminalEnd::write(const QByteArray &bytes)
 {
     const QDeadlineTimer deadline(kWriteMs);
-    qsizetype done = 0;
-    while (fd_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = fd_ < 0 ? -1 : ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
         pollfd watch{fd_, POLLOUT, 0};
-        if (deadline.hasExpired() || ::poll(&watch, 1, int(deadline.remainingTime())) <= 0)
-            return false;   // the other end takes nothing
+        if (n > 0)
+            done += n;
+        else if (fd_ < 0 || (n < 0 && errno != EAGAIN && errno != EINTR)
+                 || ::poll(&watch, 1, int(deadline.remainingTime())) <= 0)
+            return false;   // no line, a failed one, or an other end that takes nothing
     }
-    return fd_ >= 0;
+    return true;
 }
 
 QByteArray TerminalEnd::read(int milliseconds, int expected, int *reads)
@@ -98,13 +94,10 @@ int TerminalEnd::unread(int milliseconds)
 bool TerminalEnd::waitForHangUp(int milliseconds)
 {
     const QDeadlineTimer deadline(milliseconds);
-    while (fd_ >= 0 && !deadline.hasExpired()) {
-        pollfd watch{fd_, POLLIN, 0};
-        ::poll(&watch, 1, int(deadline.remainingTime()));
-        if (watch.revents & (POLLHUP | POLLERR))
-            return true;
+    pollfd watch{fd_, POLLIN, 0};
+    while (fd_ >= 0 && ::poll(&watch, 1, int(deadline.remainingTime())) > 0) {
         char byte = 0;
-        const ssize_t n = (watch.revents & POLLIN) ? ::read(fd_, &byte, 1) : 1;
+        const ssize_t n = (watch.revents & (POLLHUP | POLLERR)) ? 0 : ::read(fd_, &byte, 1);
         if (n == 0 || (n < 0 && errno == EIO))
             return true;
     }
