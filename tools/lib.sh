@@ -26,6 +26,16 @@ await() {
   return 1
 }
 
+# bounded SECONDS COMMAND...: runs the command, ended with a message on
+# standard error when it runs longer; its exit status (124 when it was ended).
+bounded() {
+  local seconds=$1 status=0
+  shift
+  timeout "$seconds" "$@" || status=$?
+  [ "$status" -ne 124 ] || echo "$* still ran after $seconds s, and was ended" >&2
+  return "$status"
+}
+
 # stopped PID: the process has ended (the shell reaps its own children as they end).
 stopped() { ! kill -0 "$1" 2>/dev/null; }
 
