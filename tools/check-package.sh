@@ -3,6 +3,7 @@
 # when run as root on a machine that does not have the package yet, that it
 # installs, that the installed program starts, and that it removes cleanly.
 set -euo pipefail
+. "$(dirname "$0")/lib.sh"
 build=${1:?usage: check-package.sh BUILD_DIR}
 cd "$build"
 rm -f kd7load_*.deb
@@ -12,7 +13,7 @@ echo "package: $deb"
 
 depends=$(dpkg-deb --field "$deb" Depends)
 for need in libqt6serialport6 libqt6widgets6 qt6-qpa-plugins fonts-noto-cjk; do
-  grep -q "$need" <<<"$depends" || { echo "Depends lacks $need: $depends"; exit 1; }
+  grep -q "$need" <<<"$depends" || die "Depends lacks $need: $depends"
 done
 
 contents=$(dpkg-deb --contents "$deb")
@@ -21,7 +22,7 @@ for path in ./usr/bin/kd7load ./usr/share/applications/org.kd7lab.kd7load.deskto
             ./usr/share/icons/hicolor/scalable/apps/org.kd7lab.kd7load.svg \
             ./usr/share/man/man1/kd7load.1.gz ./usr/share/metainfo/org.kd7lab.kd7load.metainfo.xml \
             ./usr/share/doc/kd7load/guide.zh_CN.html; do
-  grep -q " $path\$" <<<"$contents" || { echo "package lacks $path"; exit 1; }
+  grep -q " $path\$" <<<"$contents" || die "package lacks $path"
 done
 
 # Debian's own checks: any lintian error or warning fails. No tag is accepted
@@ -32,8 +33,8 @@ else
   echo "lintian check skipped: lintian is not installed (Debian package lintian)"
 fi
 
-unpacked=$(mktemp -d)
-trap 'rm -rf "$unpacked"' EXIT
+start_work
+unpacked="$work/unpacked"
 dpkg-deb --extract "$deb" "$unpacked"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$unpacked/usr/share/applications/org.kd7lab.kd7load.desktop"
@@ -45,7 +46,7 @@ else
   echo "metainfo check skipped: appstreamcli is not installed (Debian package appstream)"
 fi
 file_type=$(head -c 8 "$unpacked/usr/share/icons/hicolor/48x48/apps/org.kd7lab.kd7load.png" | od -An -c | tr -d ' ')
-[[ $file_type == *PNG* ]] || { echo "icon is not a PNG"; exit 1; }
+[[ $file_type == *PNG* ]] || die "icon is not a PNG"
 
 if [ "$(id -u)" -ne 0 ] || dpkg -s kd7load >/dev/null 2>&1; then
   echo "install check skipped (needs root and no kd7load installed)"
@@ -53,13 +54,13 @@ if [ "$(id -u)" -ne 0 ] || dpkg -s kd7load >/dev/null 2>&1; then
 fi
 # Another package manager at work (an install step elsewhere) holds the lock a while.
 apt_wait=(-o DPkg::Lock::Timeout=300)
+# At exit, unless the last step below removed it already.
+remove_package() { ! dpkg -s kd7load >/dev/null 2>&1 || apt-get remove "${apt_wait[@]}" -y -qq kd7load >/dev/null 2>&1; }
 DEBIAN_FRONTEND=noninteractive apt-get install "${apt_wait[@]}" -y -qq "./$deb" >/dev/null
-trap 'rm -rf "$unpacked"; apt-get remove "${apt_wait[@]}" -y -qq kd7load >/dev/null 2>&1 || true' EXIT
-set +e
-QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/kd7load
-status=$?
-set -e
+at_exit remove_package
+status=0
+QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/kd7load || status=$?
 # Still running when stopped (124) means the installed program started.
-[ $status -eq 124 ] || { echo "installed kd7load exited with $status"; exit 1; }
+[ $status -eq 124 ] || die "installed kd7load exited with $status"
 apt-get remove "${apt_wait[@]}" -y -qq kd7load >/dev/null
 echo "installed, started and removed: ok"

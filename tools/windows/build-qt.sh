@@ -6,6 +6,7 @@
 # Prints the install prefix on its last line.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../lib.sh"
 jobs=${JOBS:-2}
 
 "$here/../install-deps.sh" --with-extras g++-mingw-w64-x86-64-posix dpkg-dev ninja-build cmake qt6-base-dev >&2
@@ -31,17 +32,17 @@ if [ -f "$prefix/.complete" ]; then
 fi
 
 # Debian's source of the very Qt the host tools (moc, rcc, uic) come from.
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $version"; then
-  $sudo tee /etc/apt/sources.list.d/kd7load-src.sources >/dev/null <<SOURCES
+# (grep reads every line: with -q it would stop early, and apt-cache's broken
+# pipe would count as not found.)
+if ! apt-cache showsrc qt6-base 2>/dev/null | grep "^Version: $version" >/dev/null; then
+  as_root tee /etc/apt/sources.list.d/kd7load-src.sources >/dev/null <<SOURCES
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-  $sudo apt-get update -qq
+  as_root apt-get update -qq
 fi
 work="$cache/qt-windows-work"
 rm -rf "$work"
