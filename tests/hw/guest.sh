@@ -21,8 +21,7 @@ export QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 KD7_COMPORT_OUT=/mnt KD7_WORDS=409
 step() {
   local name=$1 seconds=$2 test=$3 status=0
   shift 3
-  timeout "$seconds" env "$@" "$comport" "$test" >"/mnt/$name.log" 2>&1 || status=$?
-  [ "$status" -ne 124 ] || echo "guest: $test ran past $seconds s" >>"/mnt/$name.log"
+  bounded "$seconds" env "$@" "$comport" "$test" >"/mnt/$name.log" 2>&1 || status=$?
   echo "$status" >"/mnt/$name.status"
 }
 
