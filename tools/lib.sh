@@ -84,13 +84,13 @@ clean_up() {
 passed=0
 failed=0
 
-# check NAME COMMAND...: runs the command, traced, with its output in
-# $logs/NAME.log ($logs is the work folder unless set), and prints PASS, or
-# FAIL with the log's last lines.
+# check NAME COMMAND...: runs the command, traced unless $trace_checks is
+# "no", with its output in $logs/NAME.log ($logs is the work folder unless
+# set), and prints PASS, or FAIL with the log's last lines.
 check() {
   local name=$1 log="${logs:-$work}/$1.log"
   shift
-  if (set -x; "$@") >"$log" 2>&1; then
+  if (if [ "${trace_checks:-yes}" != no ]; then set -x; fi; "$@") >"$log" 2>&1; then
     passed=$((passed + 1))
     echo "PASS  $name"
   else

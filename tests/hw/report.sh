@@ -8,6 +8,7 @@ set -euo pipefail
 out=${1:?usage: report.sh OUT WORK}
 sim=${2:?usage: report.sh OUT WORK}
 logs=$sim
+trace_checks=no   # each verdict says why it failed
 
 # step_passed STEP: the guest's step exited 0; else how it ended.
 step_passed() {
