@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the project's scripts, which source it: a command run as root, a
 # bounded wait, one run's work folder removed at exit with the processes the
 # script started, and a test rig's pass/fail tally.
