@@ -1,9 +1,5 @@
 #include "serial/portmapping.h"
 
-#ifndef Q_OS_WIN
-#include <QSerialPortInfo>
-#endif
-
 #include <algorithm>
 
 namespace {
@@ -52,16 +48,4 @@ QString portAmong(QStringList locations, int portNo)
         return {};
     std::sort(locations.begin(), locations.end(), naturalPortOrder);
     return locations.at(portNo - 1);
-}
-
-QString systemPortFor(int portNo)
-{
-#ifdef Q_OS_WIN
-    return portNo < 1 ? QString() : QStringLiteral("COM%1").arg(portNo);
-#else
-    QStringList locations;
-    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
-        locations << port.systemLocation();
-    return portAmong(locations, portNo);
-#endif
 }

@@ -3,6 +3,7 @@
 #include "serial/linefailure.h"
 #include "serial/linesettings.h"
 #include "serial/nativeport.h"
+#include "serial/systemline.h"
 
 #include <QMetaObject>
 
@@ -30,11 +31,18 @@ QSerialPort::StopBits qtStopBits(LineSettings::StopBits stopBits)
     return QSerialPort::OneStop;
 }
 
+SerialLine::Refusal refusalOf(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: return SerialLine::Refusal::NoSuchPort;
+    case QSerialPort::PermissionError: return SerialLine::Refusal::InUse;   // or held by its lock file
+    default: return SerialLine::Refusal::OpenFailed;
+    }
+}
+
 }   // namespace
 
-QtSerialLine::QtSerialLine(PortMapping mapping, QObject *parent)
-    : SerialLine(parent),
-      mapping_(std::move(mapping))
+QtSerialLine::QtSerialLine(PortMapping mapping, QObject *parent) : SerialLine(std::move(mapping), parent)
 {
     connect(&port_, &QSerialPort::readyRead, this, &QtSerialLine::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
@@ -44,45 +52,36 @@ QtSerialLine::~QtSerialLine() { setPortOpen(false); }
 
 bool QtSerialLine::PortOpen() const { return port_.isOpen(); }
 
-bool QtSerialLine::setPortOpen(bool open)
+void QtSerialLine::closePort()
 {
-    if (!open) {
-        if (port_.isOpen()) {
-            lowLatency_.giveBack(lowLatencyDriver());
-            port_.close();
-        }
-        return true;
-    }
-    if (port_.isOpen())
-        return true;
-    return this->open();
+    lowLatency_.giveBack(lowLatencyDriver());
+    port_.close();
 }
 
-bool QtSerialLine::open()
+SerialLine::Refusal QtSerialLine::openAt(const QString &location, const LineSettings &settings)
 {
-    const auto settings = LineSettings::parse(Settings());
-    const QString location = mapping_ ? mapping_(CommPort()) : QString();
-    if (!settings || location.isEmpty())
-        return false;
     port_.setPortName(location);
     failed_ = false;
     if (!port_.open(QIODevice::ReadWrite))
-        return false;
-    const bool configured = port_.setBaudRate(settings->baudRate)
-        && port_.setParity(qtParity(settings->parity))
-        && port_.setDataBits(static_cast<QSerialPort::DataBits>(settings->dataBits))
-        && port_.setStopBits(qtStopBits(settings->stopBits))
+        return refusalOf(port_.error());
+    const bool configured = port_.setBaudRate(settings.baudRate) && port_.setParity(qtParity(settings.parity))
+        && port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits))
+        && port_.setStopBits(qtStopBits(settings.stopBits))
         && port_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!configured || !NativePort::lockExclusive(port_.handle())) {
+    if (!configured) {
         port_.close();
-        return false;
+        return Refusal::SettingsRefused;
+    }
+    if (!NativePort::lockExclusive(port_.handle())) {
+        port_.close();
+        return Refusal::InUse;
     }
     lowLatency_.take(lowLatencyDriver());
     // A port starts empty: bytes that reached the driver before this open
     // (a late answer to an earlier download) are not this download's.
     port_.clear(QSerialPort::AllDirections);
     failed_ = false;
-    return true;
+    return Refusal::None;
 }
 
 // Qt moves received bytes into its buffer only when it is told the port is
@@ -119,7 +118,7 @@ QtSerialLine::Transmitter QtSerialLine::transmitter()
         return Transmitter::Empty;
     if (OutBufferCount() > 0)
         return Transmitter::Sending;
-    const std::optional<bool> empty = NativePort::transmitterEmpty(port_.handle());
+    const std::optional<bool> empty = transmitterReport_(port_.handle());
     if (!empty)
         return Transmitter::Unknown;
     return *empty ? Transmitter::Empty : Transmitter::Sending;
@@ -194,4 +193,9 @@ void QtSerialLine::onError(QSerialPort::SerialPortError error)
 {
     if (port_.isOpen() && isLineFailure(error))
         failed_ = true;
+}
+
+std::unique_ptr<SerialLine> makeSystemSerialLine(PortMapping mapping)
+{
+    return std::make_unique<QtSerialLine>(std::move(mapping));
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "serial/lowlatency.h"
+#include "serial/nativeport.h"
 #include "serial/portmapping.h"
 #include "serial/serialline.h"
 
 #include <QSerialPort>
+
+#include <functional>
 
 // The serial port control on a system serial port, through Qt SerialPort.
 class QtSerialLine : public SerialLine {
@@ -19,7 +22,6 @@ public:
     int OutBufferCount() override;
     void setOutBufferCount(int count) override;
     bool PortOpen() const override;
-    bool setPortOpen(bool open) override;
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return commEvent_; }
@@ -27,15 +29,23 @@ public:
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 
+    // What the driver says of its transmitter once its queue is empty
+    // (NativePort::transmitterEmpty unless a test puts another in its place).
+    using TransmitterReport = std::function<std::optional<bool>(NativePort::NativeHandle)>;
+    void setTransmitterReport(TransmitterReport report) { transmitterReport_ = std::move(report); }
+
+protected:
+    Refusal openAt(const QString &location, const LineSettings &settings) override;
+    void closePort() override;
+
 private:
-    bool open();
     void pullDriverInput();
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     LowLatency::Driver lowLatencyDriver();
 
-    PortMapping mapping_;
     QSerialPort port_;
+    TransmitterReport transmitterReport_ = NativePort::transmitterEmpty;
     LowLatency lowLatency_;
     int commEvent_ = 0;
     bool eventPending_ = false;

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "serial/linesettings.h"
+#include "serial/portmapping.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 // The serial port control: the operations the tool needs from a serial port,
 // named as operators and maintainers know them. The real one drives a system
-// serial port; tests drive a scripted one.
+// serial port; tests drive a scripted one. Opening is the same everywhere:
+// the port number is resolved through the port mapping and the settings text
+// parsed here, once; each platform only opens the device it is given.
 class SerialLine : public QObject {
     Q_OBJECT
 
@@ -14,7 +19,19 @@ public:
     static constexpr int comEvReceive = 2;   // CommEvent: bytes were received
     static constexpr int comInputModeBinary = 1;
 
-    using QObject::QObject;
+    // Why the last open failed.
+    enum class Refusal {
+        None,
+        NoSuchPort,        // the number names no port, or the device is not there
+        InUse,             // another program holds the port
+        SettingsRefused,   // the settings text does not read, or the port refused it
+        OpenFailed,        // anything else the system reported
+    };
+
+    explicit SerialLine(PortMapping mapping, QObject *parent = nullptr)
+        : QObject(parent),
+          mapping_(std::move(mapping))
+    {}
 
     // Settings applied when the port opens.
     int CommPort() const { return commPort_; }
@@ -38,8 +55,10 @@ public:
     virtual void setOutBufferCount(int count) = 0;
 
     virtual bool PortOpen() const = 0;
-    // Opens or closes the port; false when it cannot be opened.
-    virtual bool setPortOpen(bool open) = 0;
+    // Opens or closes the port; false when it cannot be opened, and then
+    // refusal() tells why. The operator is told only that it did not open.
+    bool setPortOpen(bool open);
+    Refusal refusal() const { return refusal_; }
 
     // Queues bytes for sending and returns without waiting for them to go out.
     virtual void Output(const QByteArray &bytes) = 0;
@@ -73,7 +92,18 @@ signals:
     // at least RThreshold bytes were received.
     void OnComm();
 
+protected:
+    // Opens the device at `location`, the name the port number resolved to,
+    // with the parsed settings; Refusal::None when it is open.
+    virtual Refusal openAt(const QString &location, const LineSettings &settings) = 0;
+    // Closes an open port; the line's own destructor calls it.
+    virtual void closePort() = 0;
+
 private:
+    bool open();
+
+    PortMapping mapping_;
+    Refusal refusal_ = Refusal::None;
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");
     int inputMode_ = 0;

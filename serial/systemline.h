@@ -5,5 +5,6 @@
 
 #include <memory>
 
-// The serial port control on this system's own serial ports.
+// The serial port control on this system's own serial ports: Qt SerialPort's
+// on Linux, the Win32 serial calls' on Windows (each defined beside its line).
 std::unique_ptr<SerialLine> makeSystemSerialLine(PortMapping mapping);

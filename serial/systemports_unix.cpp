@@ -6,6 +6,14 @@
 
 #include <algorithm>
 
+QString systemPortFor(int portNo)
+{
+    QStringList locations;
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
+        locations << port.systemLocation();
+    return portAmong(locations, portNo);
+}
+
 QList<SystemPort> systemPorts()
 {
     QList<SystemPort> ports;

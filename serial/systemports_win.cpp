@@ -83,6 +83,8 @@ QStringList serialCommPorts()
 
 }   // namespace
 
+QString systemPortFor(int portNo) { return portNo < 1 ? QString() : QStringLiteral("COM%1").arg(portNo); }
+
 QList<SystemPort> systemPorts()
 {
     const QHash<QString, QString> names = deviceManagerNames();

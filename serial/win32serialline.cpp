@@ -1,6 +1,7 @@
 #include "serial/win32serialline.h"
 
 #include "serial/linesettings.h"
+#include "serial/systemline.h"
 
 #include <windows.h>
 // after windows.h, which it builds on
@@ -63,6 +64,17 @@ bool applySettings(HANDLE handle, const LineSettings &settings)
     return ::SetCommState(handle, &dcb);
 }
 
+SerialLine::Refusal refusalOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return SerialLine::Refusal::NoSuchPort;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return SerialLine::Refusal::InUse;
+    default: return SerialLine::Refusal::OpenFailed;
+    }
+}
+
 }   // namespace
 
 struct Win32SerialLine::FoundState {
@@ -71,48 +83,34 @@ struct Win32SerialLine::FoundState {
 };
 
 Win32SerialLine::Win32SerialLine(PortMapping mapping, QObject *parent)
-    : SerialLine(parent),
-      mapping_(std::move(mapping))
+    : SerialLine(std::move(mapping), parent)
 {
     receivePoll_.setInterval(kReceiveLookMs);
     receivePoll_.callOnTimeout(this, &Win32SerialLine::lookForInput);
 }
 
-Win32SerialLine::~Win32SerialLine() { close(); }
+Win32SerialLine::~Win32SerialLine() { setPortOpen(false); }
 
-bool Win32SerialLine::setPortOpen(bool open)
+SerialLine::Refusal Win32SerialLine::openAt(const QString &location, const LineSettings &settings)
 {
-    if (!open) {
-        close();
-        return true;
-    }
-    return PortOpen() || this->open();
-}
-
-bool Win32SerialLine::open()
-{
-    const auto settings = LineSettings::parse(Settings());
-    const QString name = mapping_ ? mapping_(CommPort()) : QString();
-    if (!settings || name.isEmpty())
-        return false;
     // No sharing: a port another program holds cannot be opened.
-    const std::wstring path = (QStringLiteral("\\\\.\\") + name).toStdWString();
+    const std::wstring path = (QStringLiteral("\\\\.\\") + location).toStdWString();
     HANDLE handle
         = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return false;
+        return refusalOf(::GetLastError());
     handle_ = handle;
     readWait_ = -1;
     auto found = std::make_unique<FoundState>();
     found->dcb.DCBlength = sizeof found->dcb;
     if (!::GetCommState(handle, &found->dcb) || !::GetCommTimeouts(handle, &found->timeouts)) {
-        close();
-        return false;
+        closePort();
+        return Refusal::OpenFailed;
     }
     found_ = std::move(found);
-    if (!applySettings(handle, *settings) || !setReadWait(0)) {
-        close();
-        return false;
+    if (!applySettings(handle, settings) || !setReadWait(0)) {
+        closePort();
+        return Refusal::SettingsRefused;
     }
     // A port starts empty: bytes that came before this open are not this download's.
     ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
@@ -120,14 +118,13 @@ bool Win32SerialLine::open()
     announced_ = 0;
     failed_ = false;
     ::timeBeginPeriod(1);   // waits of a millisecond really take about one
+    receiving_ = true;
     receivePoll_.start();
-    return true;
+    return Refusal::None;
 }
 
-void Win32SerialLine::close()
+void Win32SerialLine::closePort()
 {
-    if (!handle_)
-        return;
     receivePoll_.stop();
     // The download has let its last bytes leave by now; the next program
     // finds the port as this one found it.
@@ -137,7 +134,9 @@ void Win32SerialLine::close()
         found_.reset();
     }
     ::CloseHandle(asHandle(handle_));
-    ::timeEndPeriod(1);
+    if (receiving_)
+        ::timeEndPeriod(1);
+    receiving_ = false;
     handle_ = nullptr;
     lookahead_.clear();
 }
@@ -259,4 +258,9 @@ void Win32SerialLine::failed()
 {
     failed_ = true;
     receivePoll_.stop();
+}
+
+std::unique_ptr<SerialLine> makeSystemSerialLine(PortMapping mapping)
+{
+    return std::make_unique<Win32SerialLine>(std::move(mapping));
 }

@@ -25,7 +25,6 @@ public:
     int OutBufferCount() override;
     void setOutBufferCount(int count) override;
     bool PortOpen() const override { return handle_ != nullptr; }
-    bool setPortOpen(bool open) override;
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return commEvent_; }
@@ -33,9 +32,11 @@ public:
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
 
+protected:
+    Refusal openAt(const QString &location, const LineSettings &settings) override;
+    void closePort() override;
+
 private:
-    bool open();
-    void close();
     bool setReadWait(int milliseconds);
     // Bytes in the driver's queues; -1 when the port no longer answers.
     int queued(bool input);
@@ -44,13 +45,13 @@ private:
 
     struct FoundState;   // the port's settings as this program found them
 
-    PortMapping mapping_;
     void *handle_ = nullptr;
     std::unique_ptr<FoundState> found_;
     QByteArray lookahead_;   // a byte a bounded wait read ahead of Input
     int readWait_ = -1;      // the read time-out now set, in milliseconds
     int announced_ = 0;      // input already announced by the receive event
     QTimer receivePoll_;
+    bool receiving_ = false;   // the receive poll and the finer system timer are on
     int commEvent_ = 0;
     bool failed_ = false;
 };

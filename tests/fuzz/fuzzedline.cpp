@@ -5,8 +5,10 @@
 
 #include <algorithm>
 
+// Every port number leads to the fuzzed device.
 FuzzedLine::FuzzedLine(FakeClock &clock, DeviceScript &script, double deadline)
-    : clock_(clock),
+    : SerialLine([](int) { return QStringLiteral("fuzzed device"); }),
+      clock_(clock),
       script_(script),
       deadline_(deadline),
       input_(clock)
@@ -57,20 +59,23 @@ int FuzzedLine::OutBufferCount()
 
 void FuzzedLine::setOutBufferCount(int) {}
 
-bool FuzzedLine::setPortOpen(bool open)
+SerialLine::Refusal FuzzedLine::openAt(const QString &, const LineSettings &)
 {
     checkBudget();
-    if (open && !open_) {
-        if (script_.portRefuses())
-            return false;
-        ++opens;
-        failed_ = false;
-    } else if (!open && open_) {
-        ++closes;
-        input_.discardAll();
-    }
-    open_ = open;
-    return true;
+    if (script_.portRefuses())
+        return Refusal::OpenFailed;
+    ++opens;
+    failed_ = false;
+    open_ = true;
+    return Refusal::None;
+}
+
+void FuzzedLine::closePort()
+{
+    checkBudget();
+    ++closes;
+    input_.discardAll();
+    open_ = false;
 }
 
 void FuzzedLine::Output(const QByteArray &bytes)

@@ -48,12 +48,15 @@ public:
     int OutBufferCount() override;
     void setOutBufferCount(int count) override;
     bool PortOpen() const override { return open_; }
-    bool setPortOpen(bool open) override;
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return comEvReceive; }
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
+
+protected:
+    Refusal openAt(const QString &location, const LineSettings &settings) override;
+    void closePort() override;
 
 private:
     static constexpr long kCallBudget = 20'000'000;   // far more than a download can need

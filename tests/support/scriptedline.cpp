@@ -61,21 +61,23 @@ int ScriptedLine::OutBufferCount()
 
 void ScriptedLine::setOutBufferCount(int) { pendingOutputLooks_ = 0; }
 
-bool ScriptedLine::setPortOpen(bool open)
+SerialLine::Refusal ScriptedLine::openAt(const QString &, const LineSettings &)
 {
-    if (open) {
-        if (!openable)
-            return false;
-        ++opens;
-        failed_ = false;
-    } else if (open_) {
-        ++closes;
-        if (clock_.now() < sendingUntil_)
-            ++closesWhileSending;
-        sendingUntil_ = 0;   // the close cut them
-    }
-    open_ = open;
-    return true;
+    if (!openable)
+        return Refusal::OpenFailed;
+    ++opens;
+    failed_ = false;
+    open_ = true;
+    return Refusal::None;
+}
+
+void ScriptedLine::closePort()
+{
+    ++closes;
+    if (clock_.now() < sendingUntil_)
+        ++closesWhileSending;
+    sendingUntil_ = 0;   // the close cut them
+    open_ = false;
 }
 
 void ScriptedLine::Output(const QByteArray &bytes)

@@ -39,8 +39,10 @@ class ScriptedLine : public SerialLine {
     Q_OBJECT
 
 public:
+    // Every port number leads to the scripted device.
     ScriptedLine(FakeClock &clock, AnswerPolicy policy)
-        : clock_(clock),
+        : SerialLine([](int) { return QStringLiteral("scripted device"); }),
+          clock_(clock),
           policy_(std::move(policy)),
           input_(clock)
     {}
@@ -79,13 +81,16 @@ public:
     int OutBufferCount() override;
     void setOutBufferCount(int count) override;
     bool PortOpen() const override { return open_; }
-    bool setPortOpen(bool open) override;
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return comEvReceive; }
     Transmitter transmitter() override;
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
+
+protected:
+    Refusal openAt(const QString &location, const LineSettings &settings) override;
+    void closePort() override;
 
 private:
     void fail();

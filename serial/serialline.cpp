@@ -1,0 +1,24 @@
+#include "serial/serialline.h"
+
+bool SerialLine::setPortOpen(bool open)
+{
+    if (!open) {
+        if (PortOpen())
+            closePort();
+        return true;
+    }
+    return PortOpen() || this->open();
+}
+
+bool SerialLine::open()
+{
+    const QString location = mapping_ ? mapping_(CommPort()) : QString();
+    const std::optional<LineSettings> settings = LineSettings::parse(Settings());
+    if (location.isEmpty())
+        refusal_ = Refusal::NoSuchPort;
+    else if (!settings)
+        refusal_ = Refusal::SettingsRefused;
+    else
+        refusal_ = openAt(location, *settings);
+    return refusal_ == Refusal::None;
+}
