@@ -1,3 +1,5 @@
+#include "download/downloadprocedure.h"
+#include "kd7sim/simulateddevice.h"
 #include "serial/module1.h"
 #include "serial/portcontroller.h"
 #include "serial/portmapping.h"
@@ -5,6 +7,7 @@
 #include "serial/receivestate.h"
 #include "tests/support/devicebytes.h"
 #include "tests/support/ptypair.h"
+#include "tests/support/scaledclock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,12 +18,15 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+Q_DECLARE_METATYPE(SerialLine::Refusal)
+
 namespace {
 
 // A port controller whose port 1 is the pseudo-terminal, and 2 names nothing.
 struct PortOnPty {
     PtyPair device;
-    QtSerialLine line{portOneAt([this] { return device.devicePath(); })};
+    QString port1;   // where port 1 leads instead of the pseudo-terminal, if set
+    QtSerialLine line{portOneAt([this] { return port1.isEmpty() ? device.devicePath() : port1; })};
     QStringList messages;
     PortController ports{line, [this](const QString &m) { messages << m; }};
 };
@@ -36,10 +42,13 @@ private slots:
     void receiveEventWaitsForTheEventLoop();
     void portsThatCannotBeOpened_data();
     void portsThatCannotBeOpened();
+    void settingsThatDoNotReadAreRefused();
     void reopeningAppliesSettingsAfresh();
     void hangUpIsALineFailure();
     void waitingDoesNotSpin();
     void outputKeepsOrderWhenTheDriverIsFull();
+    void closeWaitsForTheTransmitter_data();
+    void closeWaitsForTheTransmitter();
 };
 
 void TestQtSerialLine::opensAndCarriesBytesBothWays()
@@ -93,10 +102,13 @@ void TestQtSerialLine::portsThatCannotBeOpened_data()
 {
     QTest::addColumn<int>("portNo");
     QTest::addColumn<QString>("holder");
-    QTest::newRow("port number 0") << 0 << "";
-    QTest::newRow("no such port") << 2 << "";
-    QTest::newRow("held by another program (lock)") << 1 << "flock";
-    QTest::newRow("held by another program (Qt)") << 1 << "qt";
+    QTest::addColumn<SerialLine::Refusal>("refusal");
+    using R = SerialLine::Refusal;
+    QTest::newRow("port number 0") << 0 << "" << R::NoSuchPort;
+    QTest::newRow("no such port") << 2 << "" << R::NoSuchPort;
+    QTest::newRow("device gone") << 1 << "gone" << R::NoSuchPort;
+    QTest::newRow("held by another program (lock)") << 1 << "flock" << R::InUse;
+    QTest::newRow("held by another program (Qt)") << 1 << "qt" << R::InUse;
 }
 
 void TestQtSerialLine::portsThatCannotBeOpened()
@@ -112,17 +124,30 @@ void TestQtSerialLine::portsThatCannotBeOpened()
         QVERIFY(lockFd >= 0 && ::flock(lockFd, LOCK_EX) == 0);
     } else if (holder == "qt") {
         QVERIFY(other.open(QIODevice::ReadWrite));
+    } else if (holder == "gone") {
+        rig.port1 = QStringLiteral("/dev/kd7-no-such-device");
     }
     rig.ports.Openport();
     QCOMPARE(rig.messages, QStringList{QStringLiteral("串口不能打开! ")});
     QVERIFY(!rig.line.PortOpen());
+    QTEST(rig.line.refusal(), "refusal");
     if (lockFd >= 0)
         ::close(lockFd);
     other.close();
-    if (!holder.isEmpty()) {   // once the other program lets go, the port opens
+    if (holder == "flock" || holder == "qt") {   // once the other program lets go, the port opens
         rig.ports.Openport();
         QVERIFY(rig.line.PortOpen());
+        QCOMPARE(rig.line.refusal(), SerialLine::Refusal::None);
     }
+}
+
+void TestQtSerialLine::settingsThatDoNotReadAreRefused()
+{
+    PortOnPty rig;
+    rig.line.setSettings(QStringLiteral("9600,q,8,1"));
+    QVERIFY(!rig.line.setPortOpen(true));
+    QCOMPARE(rig.line.refusal(), SerialLine::Refusal::SettingsRefused);
+    QVERIFY(!rig.line.PortOpen());
 }
 
 void TestQtSerialLine::reopeningAppliesSettingsAfresh()
@@ -200,6 +225,51 @@ void TestQtSerialLine::outputKeepsOrderWhenTheDriverIsFull()
     QCOMPARE(received.size(), sent.size());
     QVERIFY(received == sent);
     QCOMPARE(rig.line.OutBufferCount(), 0);
+}
+
+// A download to the simulated device whose driver reports its transmitter
+// busy for a while after the end marker (as a UART does while its FIFO
+// empties): the port closes once the report says empty, and a report that
+// never does is given up at the one-second bound. The clock runs four times
+// faster than real time.
+void TestQtSerialLine::closeWaitsForTheTransmitter_data()
+{
+    QTest::addColumn<double>("busyFor");   // clock seconds; negative: for ever
+    QTest::addColumn<double>("closesAfter");
+    QTest::newRow("busy 0.3 s after the end marker") << 0.3 << 0.3;
+    QTest::newRow("busy for ever: given up at 1 s") << -1.0 << DownloadProcedure::kFinalDrain;
+}
+
+void TestQtSerialLine::closeWaitsForTheTransmitter()
+{
+    QFETCH(double, busyFor);
+    SimulatedDevice device;
+    QVERIFY(device.start());
+    ScaledClock clock(4);
+    QtSerialLine line(portOneAt([&] { return QString::fromStdString(device.devicePath()); }));
+    double firstAsked = -1;
+    line.setTransmitterReport([&](NativePort::NativeHandle) -> std::optional<bool> {
+        if (firstAsked < 0)
+            firstAsked = clock.now();
+        return busyFor >= 0 && clock.now() - firstAsked >= busyFor;
+    });
+    ReceiveState rx;
+    QStringList messages;
+    PortController ports(line, [&](const QString &text) { messages << text; });
+    DownloadProcedure::Hooks hooks;
+    hooks.Openport = [&] { ports.Openport(); };
+    hooks.Closeport = [&] { ports.Closeport(); };
+    hooks.processEvents = [] { QCoreApplication::processEvents(); };
+    DownloadProcedure procedure(line, rx, clock, hooks);
+    ProgramImage image;
+    image.load({1, 2});
+    QCOMPARE(procedure.run(image).label4Text(), QStringLiteral("3"));
+    QVERIFY(messages.isEmpty());
+    QVERIFY(firstAsked >= 0);
+    QFETCH(double, closesAfter);
+    const double closedAfter = clock.now() - firstAsked;
+    QVERIFY2(closedAfter >= closesAfter && closedAfter < closesAfter + 0.2,
+             qPrintable(QString::number(closedAfter)));
 }
 
 QTEST_GUILESS_MAIN(TestQtSerialLine)
