@@ -1,11 +1,11 @@
-# The front door: `make demo`, `make test`, `make run`, `make package`,
+# The front door: `make demo`, `make check`, `make test`, `make run`, `make package`,
 # `make bench`, `make fuzz`, `make windows`, `make test-windows`. Each installs what it needs on a fresh Debian 12
 # machine first.
 BUILD     ?= build
 JOBS      ?= 2
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD7_WARNINGS_AS_ERRORS=ON
 
-.PHONY: all deps build demo run test package clean bench
+.PHONY: all deps build demo run check test package clean bench
 
 all: build
 
@@ -28,6 +28,11 @@ run: build
 	  echo "make run: 没有图形显示 (no display: DISPLAY is not set); 请在桌面上运行, 或用 make demo 看无显示的演示."; \
 	  exit 1; fi
 	$(BUILD)/kd7load
+
+# The everyday loop: the format check, the build and the CTest suites, without
+# the package, the sanitizer rebuild or the virtual machine of `make test`.
+check: format-check build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -E '^package$$'
 
 test: format-check build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
