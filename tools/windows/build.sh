@@ -25,7 +25,7 @@ cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$out/build" -j "$jobs" --target kd7load kd7guide tst_objectfile tst_downloadprocedure tst_comport \
+cmake --build "$out/build" -j "$jobs" --target kd7load kd7guide tst_objectfile tst_downloadprocedure tst_portrules tst_comport \
   tst_windowsdesk
 
 dll_dirs=("$qt/bin" "/usr/lib/gcc/$mingw/12-posix" "/usr/$mingw/lib")
@@ -60,7 +60,7 @@ tests="$out/tests"
 rm -rf "$tests"
 cp -r "$stage" "$tests"
 cp "$qt/plugins/platforms/qoffscreen.dll" "$tests/platforms/"
-for t in tst_objectfile tst_downloadprocedure tst_comport tst_windowsdesk; do
+for t in tst_objectfile tst_downloadprocedure tst_portrules tst_comport tst_windowsdesk; do
   cp "$out/build/$t.exe" "$tests/"
 done
 gather_dlls "$tests"

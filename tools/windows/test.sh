@@ -77,6 +77,7 @@ settle || die "test-windows: Wine did not settle after making its prefix"
 
 check objectfile-suite run_qt tst_objectfile.exe
 check downloadprocedure-suite run_qt tst_downloadprocedure.exe
+check portrules-suite run_qt tst_portrules.exe
 
 # Port 1 answers, port 2 stays silent, port 9 is missing. The mount manager
 # reads the port map when Wine starts, so Wine starts afresh after it.
