@@ -74,6 +74,8 @@ private slots:
     void commandLine();
     void commandLineRefused_data();
     void commandLineRefused();
+    void helpAndVersion_data();
+    void helpAndVersion();
 };
 
 void TestSimulatedDevice::answers_data()
@@ -454,6 +456,8 @@ void TestSimulatedDevice::commandLineRefused_data()
     QTest::newRow("endless latency") << QStringList{"--latency-ms", "inf"};
     QTest::newRow("empty file name") << QStringList{"--words", ""};
     QTest::newRow("stray argument") << QStringList{"extra"};
+    QTest::newRow("a refused value given twice") << QStringList{"--stop-at", "two", "--stop-at", "1"};
+    QTest::newRow("delay past an hour") << QStringList{"--late-by", "3601"};
 }
 
 void TestSimulatedDevice::commandLineRefused()
@@ -467,6 +471,26 @@ void TestSimulatedDevice::commandLineRefused()
     const QByteArray error = sim.readAllStandardError();
     QVERIFY2(error.startsWith("usage: kd7sim"), error.constData());
     QCOMPARE(error.count('\n'), 1);
+}
+
+void TestSimulatedDevice::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("says");
+    QTest::newRow("--help lists the options") << "--help" << QByteArray("--answer-byte");
+    QTest::newRow("--version") << "--version" << QByteArray("kd7sim 1.0.0");
+}
+
+void TestSimulatedDevice::helpAndVersion()
+{
+    QFETCH(QString, option);
+    QProcess sim;
+    sim.start(QStringLiteral(KD7SIM_PATH), {option});
+    QVERIFY(sim.waitForFinished(kProcessTimeoutMs));
+    QCOMPARE(sim.exitCode(), 0);
+    const QByteArray said = sim.readAllStandardOutput();
+    QFETCH(QByteArray, says);
+    QVERIFY2(said.contains(says), said.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSimulatedDevice)
