@@ -1,5 +1,7 @@
 #include "referencehost.h"
 
+#include "kd7sim/terminal.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -28,19 +30,9 @@ int millisecondsUntil(std::chrono::steady_clock::time_point deadline)
     return left > 0 ? int(left) : 0;
 }
 
-// 9600 baud, 8 data bits, no parity, one stop bit, raw, no flow control.
-bool setUp(int fd)
-{
-    termios settings{};
-    if (::tcgetattr(fd, &settings) != 0)
-        return false;
-    ::cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-    settings.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
-    ::cfsetispeed(&settings, B9600);
-    ::cfsetospeed(&settings, B9600);
-    return ::tcsetattr(fd, TCSANOW, &settings) == 0 && ::tcflush(fd, TCIOFLUSH) == 0;
-}
+// 9600 baud, 8 data bits, no parity, one stop bit, raw, no flow control,
+// as the simulated device sets its own end; nothing left from before.
+bool setUp(int fd) { return Terminal::makeRaw(fd) && ::tcflush(fd, TCIOFLUSH) == 0; }
 
 bool writeAll(int fd, const std::uint8_t *bytes, std::size_t length, std::string &error)
 {

@@ -62,10 +62,7 @@ bool SimulatedDevice::startLine(LineKind kind, const std::string &path)
         path_ = path;
         resetLineState();
     }
-    if (!openLine())
-        return false;
-    startThread();
-    return true;
+    return listen();
 }
 
 void SimulatedDevice::stop()
@@ -89,6 +86,11 @@ bool SimulatedDevice::reopen()
         closeLine();
         resetLineState();
     }
+    return listen();
+}
+
+bool SimulatedDevice::listen()
+{
     if (!openLine())
         return false;
     startThread();

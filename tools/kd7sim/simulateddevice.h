@@ -75,6 +75,7 @@ private:
     };
 
     bool startLine(LineKind kind, const std::string &path);
+    bool listen();   // opens the line and starts the listening thread
     bool openLine();
     bool openPseudoTerminal();
     bool openSerialPort();
