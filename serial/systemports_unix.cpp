@@ -6,14 +6,6 @@
 
 #include <algorithm>
 
-QString systemPortFor(int portNo)
-{
-    QStringList locations;
-    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
-        locations << port.systemLocation();
-    return portAmong(locations, portNo);
-}
-
 QList<SystemPort> systemPorts()
 {
     QList<SystemPort> ports;
@@ -23,6 +15,15 @@ QList<SystemPort> systemPorts()
         return naturalPortOrder(a.location, b.location);
     });
     return ports;
+}
+
+// Port n is the n-th of the ports the port window lists, by the same look.
+QString systemPortFor(int portNo)
+{
+    QStringList locations;
+    for (const SystemPort &port : systemPorts())
+        locations << port.location;
+    return portAmong(locations, portNo);
 }
 
 // Port n is the n-th port by device name, so a port comes within the first
