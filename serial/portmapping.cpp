@@ -1,5 +1,7 @@
 #include "serial/portmapping.h"
 
+#include "serial/systemports.h"
+
 #include <algorithm>
 
 namespace {
@@ -48,4 +50,14 @@ QString portAmong(QStringList locations, int portNo)
         return {};
     std::sort(locations.begin(), locations.end(), naturalPortOrder);
     return locations.at(portNo - 1);
+}
+
+PortMapping numberedInListOrder(PortList ports)
+{
+    return [ports = std::move(ports)](int portNo) {
+        QStringList locations;
+        for (const SystemPort &port : ports())
+            locations << port.location;
+        return portAmong(locations, portNo);
+    };
 }

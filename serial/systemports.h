@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/portmapping.h"
+
 #include <QList>
 #include <QString>
 
@@ -19,6 +21,9 @@ using PortList = std::function<QList<SystemPort>()>;
 
 // The serial ports this system has right now, in port-number order.
 QList<SystemPort> systemPorts();
+
+// Port n opens the n-th of the ports `ports` lists at the moment of opening.
+PortMapping numberedInListOrder(PortList ports);
 
 // How an operator gives a port that numbers 1 to 4 do not reach one of them,
 // on this system.

@@ -1,30 +1,10 @@
 #include "serial/systemports.h"
 
-#include "serial/portmapping.h"
+#include "serial/sysfsports.h"
 
-#include <QSerialPortInfo>
+QList<SystemPort> systemPorts() { return sysfsSerialPorts(QStringLiteral("/sys")); }
 
-#include <algorithm>
-
-QList<SystemPort> systemPorts()
-{
-    QList<SystemPort> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        ports.append({info.systemLocation(), info.description(), std::nullopt});
-    std::sort(ports.begin(), ports.end(), [](const SystemPort &a, const SystemPort &b) {
-        return naturalPortOrder(a.location, b.location);
-    });
-    return ports;
-}
-
-// Port n is the n-th of the ports the port window lists, by the same look.
-QString systemPortFor(int portNo)
-{
-    QStringList locations;
-    for (const SystemPort &port : systemPorts())
-        locations << port.location;
-    return portAmong(locations, portNo);
-}
+QString systemPortFor(int portNo) { return numberedInListOrder(systemPorts)(portNo); }
 
 // Port n is the n-th port by device name, so a port comes within the first
 // four when fewer ports stand before it.

@@ -2,6 +2,7 @@
 #include "serial/form2.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
+#include "serial/sysfsports.h"
 #include "serial/systemports.h"
 #include "tests/support/captions.h"
 #include "tests/support/ptypair.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +29,70 @@ struct Window : WindowOnFakes {
         return form.form2();
     }
 };
+
+// A kernel's report of its ttys as sysfs lays it out: class/tty/NAME leads
+// to the tty's folder, whose `device` leads to what a driver serves. Each
+// tty is "NAME:KIND": a placeholder or a UART of the 8250 driver as kernel
+// 6.1 binds it (8250-placeholder, 8250-pnp-uart, 8250-platform-uart) or as
+// 6.5 and later do under serial-base (port-placeholder, port-uart), an FTDI
+// adapter (ftdi), a CDC-ACM board (acm), a console (console), Bluetooth
+// (rfcomm).
+QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
+{
+    const QString root = dir.path();
+    const auto make = [&](const QString &path, const QString &text = {}) {
+        QDir().mkpath(QFileInfo(root + path).path());
+        QFile file(root + path);
+        return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') > 0;
+    };
+    const auto link = [&](const QString &target, const QString &at) {
+        QDir().mkpath(QFileInfo(root + at).path());
+        return QFile::link(root + target, root + at);
+    };
+    const QString usb = QStringLiteral("/devices/pci0000:00/0000:00:04.0/usb1");
+    for (const QString &tty : ttys) {
+        const QString name = tty.section(QLatin1Char(':'), 0, 0);
+        const QString kind = tty.section(QLatin1Char(':'), 1);
+        const QString line = QString(name).remove(QRegularExpression(QStringLiteral("^\\D+")));
+        struct Bound {
+            QString device, driver;
+            int type;
+        };
+        const QHash<QString, Bound> kinds{
+            {"8250-placeholder", {"/devices/platform/serial8250", "platform/drivers/serial8250", 0}},
+            {"8250-platform-uart", {"/devices/platform/serial8250", "platform/drivers/serial8250", 4}},
+            {"8250-pnp-uart", {"/devices/pnp0/00:0" + line, "pnp/drivers/serial", 4}},
+            {"port-placeholder",
+             {"/devices/platform/serial8250/serial8250:0/serial8250:0." + line, "serial-base/drivers/port",
+              0}},
+            {"port-uart",
+             {"/devices/pnp0/00:0" + line + "/00:0" + line + ":0/00:0" + line + ":0.0",
+              "serial-base/drivers/port", 4}},
+            {"ftdi", {usb + "/1-1/1-1:1.0/" + name, "usb-serial/drivers/ftdi_sio", -1}},
+            {"acm", {usb + "/1-2/1-2:1.0", "usb/drivers/cdc_acm", -1}},
+        };
+        if (!kinds.contains(kind)) {   // a tty with no device behind it
+            link("/devices/virtual/tty/" + name, "/class/tty/" + name);
+            make("/devices/virtual/tty/" + name + "/dev", "4:1");
+            continue;
+        }
+        const Bound bound = kinds.value(kind);
+        const QString ttyDir = bound.device + "/tty/" + name;
+        link(ttyDir, "/class/tty/" + name);
+        link(bound.device, ttyDir + "/device");
+        link("/bus/" + bound.driver, bound.device + "/driver");
+        make("/bus/" + bound.driver + "/uevent");
+        if (bound.type >= 0)
+            make(ttyDir + "/type", QString::number(bound.type));
+    }
+    make(usb + "/idVendor", "1d6b");
+    make(usb + "/product", "xHCI Host Controller");
+    make(usb + "/1-1/idVendor", "0403");
+    make(usb + "/1-1/product", "FT232R USB UART");
+    make(usb + "/1-2/idVendor", "2341");
+    make(usb + "/1-2/product", "Arduino Uno");
+    return root;
+}
 
 void choose(Form2 *form2, int listIndex)
 {
@@ -54,6 +120,9 @@ private slots:
     void tooltipsNameWhatEachNumberOpens();
     void tooltipsNamePortsNoNumberReaches_data();
     void tooltipsNamePortsNoNumberReaches();
+    void portsAsTheKernelReportsThem_data();
+    void portsAsTheKernelReportsThem();
+    void eachNumberOpensTheListedPort();
     void exitWhileShownEndsEverything();
     void captionsShowWhole();
 };
@@ -311,6 +380,63 @@ void TestForm2::tooltipsNamePortsNoNumberReaches()
     QFETCH(QStringList, port1Omits);
     for (const QString &text : port1Omits)
         QVERIFY2(!port1Tip.contains(text.arg(device.devicePath())), qPrintable(port1Tip));
+}
+
+// The ports come from the kernel's report alone, and number n opens the
+// n-th listed: each number's tooltip names what it opens.
+void TestForm2::portsAsTheKernelReportsThem_data()
+{
+    QTest::addColumn<QStringList>("ttys");
+    QTest::addColumn<QStringList>("numbered");   // what numbers 1, 2, ... open
+    const QStringList uartAndAdapter{"/dev/ttyS1", "/dev/ttyUSB0 (FT232R USB UART)"};
+    const QStringList consoles{"tty0:console", "console:console", "ptmx:console"};
+    QTest::newRow("Debian 12's kernel: a UART, three placeholders, an FTDI adapter")
+        << QStringList{"ttyS0:8250-placeholder", "ttyS1:8250-pnp-uart", "ttyS2:8250-placeholder",
+                       "ttyS3:8250-placeholder", "ttyUSB0:ftdi"}
+            + consoles
+        << uartAndAdapter;
+    QTest::newRow("kernel 6.12: the same under serial-base")
+        << QStringList{"ttyS0:port-placeholder", "ttyS1:port-uart", "ttyS2:port-placeholder",
+                       "ttyS3:port-placeholder", "ttyUSB0:ftdi"}
+            + consoles
+        << uartAndAdapter;
+    QStringList ubuntu{"ttyS0:port-uart", "ttyUSB0:ftdi"};
+    for (int n = 1; n < 32; ++n)
+        ubuntu << QStringLiteral("ttyS%1:port-placeholder").arg(n);
+    QTest::newRow("Ubuntu: a real ttyS0 among 32")
+        << ubuntu << QStringList{"/dev/ttyS0", "/dev/ttyUSB0 (FT232R USB UART)"};
+    QTest::newRow("a CDC-ACM board and a Bluetooth port")
+        << QStringList{"ttyACM0:acm", "rfcomm0:rfcomm", "ttyS0:port-placeholder"}
+        << QStringList{"/dev/rfcomm0", "/dev/ttyACM0 (Arduino Uno)"};
+    QTest::newRow("a platform UART, which another program may hold")
+        << QStringList{"ttyS0:8250-platform-uart", "ttyS1:8250-placeholder", "ttyS10:8250-pnp-uart",
+                       "ttyS2:8250-pnp-uart", "ttyUSB0:ftdi"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0 (FT232R USB UART)"};
+}
+
+void TestForm2::portsAsTheKernelReportsThem()
+{
+    QFETCH(QStringList, ttys);
+    QFETCH(QStringList, numbered);
+    QTemporaryDir dir;
+    const QString root = sysfsTree(dir, ttys);
+    const PortList list = [root] { return sysfsSerialPorts(root); };
+    Form2 form2(numberedInListOrder(list), list);
+    form2.show();
+    const QComboBox *box = form2.COMBO1(1);
+    for (int portNo = 1; portNo <= 4; ++portNo) {
+        const QString opens = numbered.value(portNo - 1, QStringLiteral("没有这个串口"));
+        const QString tip = box->itemData(portNo - 1, Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith(QStringLiteral("串口 %1: %2").arg(portNo).arg(opens)), qPrintable(tip));
+    }
+}
+
+// What the real mapping opens is what the port window lists at that number.
+void TestForm2::eachNumberOpensTheListedPort()
+{
+    const QList<SystemPort> listed = systemPorts();
+    for (int portNo = 1; portNo <= 4; ++portNo)
+        QCOMPARE(systemPortFor(portNo), listed.value(portNo - 1).location);
 }
 
 void TestForm2::exitWhileShownEndsEverything()
