@@ -117,11 +117,18 @@ void Form1::Command1_Click()
     OUTLABEL();
     setCommandsEnabled(false);
     progress_->start(image.WordCount + 1);
+    // The waits for answers process no window events, so the window is
+    // painted here, showing the download under way before the first of them.
+    repaint();
     const DownloadOutcome outcome = download_.run(image);
     if (outcome.end == DownloadOutcome::End::Aborted)
         return;   // the program is ending
     progress_->finish();
     ui.Label4->setText(outcome.label4Text());
+    // Clicks and keys made during those waits are still queued. They meet
+    // the commands as they were meanwhile, disabled, and do nothing: a click
+    // on 下载 must not start the download again once it has ended.
+    QCoreApplication::processEvents();
     setCommandsEnabled(true);
 }
 

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -88,6 +89,8 @@ private slots:
     void commandsAreDisabledDuringADownload();
     void keysNeverEndTheProgram_data();
     void keysNeverEndTheProgram();
+    void inputQueuedDuringAWaitDoesNothing_data();
+    void inputQueuedDuringAWaitDoesNothing();
     void progressBarShowsOnlyDuringADownload();
     void progressMovesAtMostTenTimesASecond();
     void exitEndsTheProgram_data();
@@ -417,6 +420,72 @@ void TestForm1::keysNeverEndTheProgram()
     QCOMPARE(QApplication::focusWidget(), w.form.ui.Command1);
     QCOMPARE(w.endProgramCalls, 0);
     QVERIFY(w.form.isVisible());
+}
+
+void TestForm1::inputQueuedDuringAWaitDoesNothing_data()
+{
+    QTest::addColumn<QString>("input");
+    // Queued during the handshake of a silent device, else during word 1's wait.
+    QTest::addColumn<bool>("silent");
+    for (const char *input : {"click on 下载", "Space", "Enter"}) {
+        QTest::addRow("%s during a silent handshake", input) << input << true;
+        QTest::addRow("%s during a word's wait", input) << input << false;
+    }
+}
+
+// The waits for answers process no window events: what the operator does
+// meanwhile stays queued, as a window system queues it, and must not act
+// once the download has ended. The window shows the download under way
+// (下载 greyed, the progress bar) before the first of those waits.
+void TestForm1::inputQueuedDuringAWaitDoesNothing()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, silent);
+    QTemporaryDir dir;
+    Window w;
+    w.open(writeFile(dir, "p.OBJ", numbers(3, 1)));
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    QWindow *window = w.form.windowHandle();
+    const QRect command1(w.form.ui.Command1->mapTo(&w.form, QPoint()), w.form.ui.Command1->size());
+    const auto shown = [&] { return window->screen()->grabWindow(w.form.winId()).toImage().copy(command1); };
+    QCoreApplication::processEvents();
+    const QImage atRest = shown();
+    QImage atHandshake;
+    const auto queueInput = [&] {
+        const QPoint at = command1.center();
+        const int key = input == QStringLiteral("Space") ? Qt::Key_Space : Qt::Key_Return;
+        if (input.startsWith(QStringLiteral("click"))) {
+            for (auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                      std::pair{QEvent::MouseButtonRelease, Qt::NoButton}})
+                QCoreApplication::postEvent(
+                    window,
+                    new QMouseEvent(type, at, w.form.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier));
+        } else {
+            for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+                QCoreApplication::postEvent(window, new QKeyEvent(type, key, Qt::NoModifier));
+        }
+    };
+    const AnswerPolicy device = silent ? Devices::silent() : Devices::answersEverything();
+    w.line.setPolicy([&](HostMessage kind, int frame) {
+        if (kind == HostMessage::Handshake && atHandshake.isNull()) {
+            atHandshake = shown();
+            if (silent)
+                queueInput();
+        }
+        if (kind == HostMessage::WordFrame && frame == 1 && !silent)
+            queueInput();
+        return device(kind, frame);
+    });
+    w.form.ui.Command1->click();
+    QCoreApplication::processEvents();   // what the window does next
+    QCOMPARE(w.line.opens, 1);
+    QCOMPARE(w.form.ui.Label4->text(), silent ? QStringLiteral("0") : QStringLiteral("4"));
+    QCOMPARE(QApplication::focusWidget(), w.form.ui.Command1);
+    QVERIFY2(atHandshake != atRest, "the window did not show the download before the first wait");
+    w.form.ui.Command1->setEnabled(false);
+    w.form.repaint();
+    QVERIFY2(shown() == atHandshake, "下载 did not show greyed before the first wait");
 }
 
 void TestForm1::progressBarShowsOnlyDuringADownload()

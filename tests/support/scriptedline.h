@@ -69,6 +69,8 @@ public:
     int opens = 0;
     int closes = 0;
 
+    // The device's answers from now on.
+    void setPolicy(AnswerPolicy policy) { policy_ = std::move(policy); }
     // Bytes the device sends on its own, waiting at once.
     void deliver(const QByteArray &bytes) { input_.deliver(bytes); }
 
