@@ -190,6 +190,8 @@ void TestForm1::faceSeenOnEachDesk_data()
     QTest::newRow("heading on a Debian desktop with Noto CJK only")
         << Fonts::kXinWei << notoOnly << "Noto Serif CJK SC";
     QTest::newRow("宋体 on a stock Chinese Windows") << Fonts::kSongTi << stockWindows << "SimSun";
+    QTest::newRow("a desk whose only Chinese face is on no list")
+        << Fonts::kXinWei << QStringList{QStringLiteral("WenQuanYi Zen Hei")} << "WenQuanYi Zen Hei";
 }
 
 void TestForm1::faceSeenOnEachDesk()
@@ -496,7 +498,12 @@ void TestForm1::progressBarShowsOnlyDuringADownload()
     QProgressBar *bar = w.form.ui.progress;
     QVERIFY(bar->isHidden());
     QList<bool> shown;
-    w.onEvents = [&] { shown << !bar->isHidden(); };
+    QList<int> startsAt;   // each download's first value shown
+    w.onEvents = [&] {
+        shown << !bar->isHidden();
+        if (shown.size() == 1)
+            startsAt << bar->value();
+    };
     QList<int> values;
     connect(bar, &QProgressBar::valueChanged, this, [&](int v) { values << v; });
     w.form.ui.Command1->click();
@@ -504,6 +511,9 @@ void TestForm1::progressBarShowsOnlyDuringADownload()
     QVERIFY(bar->isHidden());
     QCOMPARE(bar->maximum(), 41);
     QCOMPARE(values.last(), 41);   // ends full
+    shown.clear();
+    w.form.ui.Command1->click();   // the same program again starts from empty
+    QCOMPARE(startsAt, (QList<int>{0, 0}));
     QVERIFY(bar->y() >= w.form.ui.Command1->geometry().bottom());
     QVERIFY(bar->geometry().bottom() < w.form.centralWidget()->height());
 }

@@ -63,6 +63,7 @@ void TestObjectFile::acceptedText_data()
                                                    "5,6\r\n")
                                      << Words{5, 6};
     QTest::newRow("empty file") << QByteArray() << Words{};
+    QTest::newRow("only a byte-order mark") << QByteArray("\xEF\xBB\xBF") << Words{};
     QTest::newRow("only blanks") << QByteArray(" \r\n ") << Words{};
     QTest::newRow("plus sign") << QByteArray("+12") << Words{12};
     QTest::newRow("-1 is 65535") << QByteArray("-1") << Words{65535};
@@ -110,6 +111,8 @@ void TestObjectFile::refusedText_data()
     QTest::newRow("comma after blanks opening a line") << QByteArray("1\n \t,2");
     QTest::newRow("65536 does not fit 16 bits") << QByteArray("65536");
     QTest::newRow("sign alone") << QByteArray("1 - 2");
+    QTest::newRow("minus between numbers") << QByteArray("10-5");
+    QTest::newRow("plus between numbers") << QByteArray("3+4");
     QTest::newRow("quoted number") << QByteArray("\"1\"");
     QTest::newRow("NUL byte") << QByteArray("1\0"
                                             "2",
@@ -185,7 +188,8 @@ void TestObjectFile::readsFilesWithChinesePaths()
     QCOMPARE(parsed.words, (Words{1, 2, 65535}));
 }
 
-// What stands at a path that names no regular file, made for one row; the
+// What stands at a path that names no regular file, or a file that cannot
+// be read to its end, made for one row; the
 // test's folder holds it. `release` ends a read that waits for it anyway.
 struct NotAFile {
     QString path;
@@ -229,6 +233,9 @@ void TestObjectFile::onlyRegularFilesAreRead_data()
                 return NotAFile{QStringLiteral("/dev/") + disk};
         return NotAFile{};
     });
+    // A read that fails, as on a failing USB stick, is no end of the file.
+    QTest::newRow("a file whose read fails (EIO)")
+        << MakeNotAFile([](const QTemporaryDir &) { return NotAFile{QStringLiteral("/proc/self/mem")}; });
     QTest::newRow("socket") << MakeNotAFile([](const QTemporaryDir &dir) {
         const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("socket.OBJ")));
         sockaddr_un address = {};

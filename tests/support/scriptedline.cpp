@@ -59,7 +59,16 @@ int ScriptedLine::OutBufferCount()
     return 0;
 }
 
-void ScriptedLine::setOutBufferCount(int) { pendingOutputLooks_ = 0; }
+void ScriptedLine::setOutBufferCount(int count)
+{
+    if (count != 0)
+        return;
+    pendingOutputLooks_ = 0;
+    if (open_ && clock_.now() < sendingUntil_) {
+        ++discardsWhileSending;
+        sendingUntil_ = clock_.now();
+    }
+}
 
 SerialLine::Refusal ScriptedLine::openAt(const QString &, const LineSettings &)
 {

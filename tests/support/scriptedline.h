@@ -64,6 +64,7 @@ public:
     bool reportsTransmitter = true;   // false: a driver that cannot tell when its hardware is empty
     double lastWriteAt = 0;           // when the last Output call came
     int closesWhileSending = 0;       // closes that cut bytes still on their way
+    int discardsWhileSending = 0;     // bytes on their way thrown away (OutBufferCount set to 0)
     double failedAt = 0;              // when the line failed
     QList<QByteArray> writes;         // one entry per Output call
     int opens = 0;
