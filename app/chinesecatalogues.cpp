@@ -3,8 +3,13 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
+// The catalogues are built into the windows' library; naming them here keeps
+// the linker from leaving them out of the program.
+static void includeCatalogues() { Q_INIT_RESOURCE(catalogues); }
+
 bool installChineseCatalogues(QCoreApplication &app)
 {
+    includeCatalogues();
     bool baseLoaded = false;
     for (const char *name : {"qtbase_zh_CN", "qtserialport_zh_CN"}) {
         auto *translator = new QTranslator(&app);

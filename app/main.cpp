@@ -27,6 +27,12 @@ int main(int argc, char *argv[])
         std::fputs("kd7load: 没有图形显示 (no display: DISPLAY is not set), 无法打开窗口.\n", stderr);
         return 1;
     }
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 scales the window by the screen's exact factor by itself. Qt 5
+    // must be asked, or the layout clips its texts at 125 % and 150 %.
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kd7load"));
     QApplication::setApplicationDisplayName(QString());

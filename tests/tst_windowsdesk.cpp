@@ -89,12 +89,14 @@ private:
     std::thread thread_;
 };
 
-// One registry key of the test's own, with the text and number values given.
+// One registry key of the test's own, with the text and number values given,
+// written where a 64-bit driver on 64-bit Windows writes it: the 32-bit
+// program must read it there.
 bool writeKey(const QString &path, const QString &portName, int latency)
 {
     HKEY key = nullptr;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, reinterpret_cast<const wchar_t *>(path.utf16()), 0, nullptr, 0,
-                          KEY_WRITE, nullptr, &key, nullptr)
+                          KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return false;
     bool written

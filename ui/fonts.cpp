@@ -48,7 +48,12 @@ QStringList Fonts::fallbackChain(const QString &family, const QStringList &insta
 QFont Fonts::chinese(const QString &family, double pointSize)
 {
     QFont font;
-    font.setFamilies(fallbackChain(family, QFontDatabase::families(QFontDatabase::SimplifiedChinese)));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QStringList installed = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+#else
+    const QStringList installed = QFontDatabase().families(QFontDatabase::SimplifiedChinese);
+#endif
+    font.setFamilies(fallbackChain(family, installed));
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     font.setStyle(QFont::StyleNormal);

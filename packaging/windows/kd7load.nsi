@@ -1,14 +1,15 @@
-; The Windows installer: the program with its Qt libraries in Program Files,
-; the operators' guide beside it, Start menu entries for both, and an
-; uninstaller registered in Windows' list of programs. Silent for lab
-; administrators: setup.exe /S [/D=folder] and
-; uninstall.exe /S.
+; The Windows installer: the 32-bit program with its Qt libraries in Program
+; Files (Program Files (x86) on 64-bit Windows), the operators' guide beside
+; it, Start menu entries for both, and an uninstaller registered in Windows'
+; list of programs. Silent for lab administrators: setup.exe /S [/D=folder]
+; and uninstall.exe /S. On a Windows older than 7 SP1 it says which Windows
+; the program needs and installs nothing.
 ; Built by tools/windows/build.sh with VERSION, STAGE (the files to install)
 ; and OUTFILE defined.
 Unicode true
-Target amd64-unicode
+Target x86-unicode
 !include MUI2.nsh
-!include x64.nsh
+!include WinVer.nsh
 
 !define PRODUCT "KD7用户程序下载"
 !define GUIDE "KD7用户程序下载 操作指南"
@@ -16,7 +17,7 @@ Target amd64-unicode
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\KD7Load"
+InstallDir "$PROGRAMFILES\KD7Load"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 VIProductVersion "${VERSION}.0"
@@ -34,13 +35,23 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "© 2026 KD7 lab tools"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
+Function refuseOldWindows
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} 需要 Windows 7 SP1 或更新的 Windows (8.1, 10, 11; 32 位或 64 位均可). 这台电脑的 Windows 太旧, 没有安装." /SD IDOK
+    SetErrorLevel 2
+    Quit
+FunctionEnd
+
 Function .onInit
-    SetRegView 64
+    ${IfNot} ${AtLeastWin7}
+        Call refuseOldWindows
+    ${ElseIf} ${IsWin7}
+    ${AndIfNot} ${AtLeastServicePack} 1
+        Call refuseOldWindows
+    ${EndIf}
     SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
-    SetRegView 64
     SetShellVarContext all
 FunctionEnd
 

@@ -1,40 +1,26 @@
 #!/usr/bin/env bash
-# Builds Qt for Windows (qtbase: Core, Gui, Widgets, Test; the windows and
-# offscreen platforms; the Windows styles) from Debian's own source with
-# Debian's MinGW-w64, once, and keeps it in the user's cache folder keyed by
-# Qt's version and this script, so later runs take it from there.
+# Builds Qt 5.15 for 32-bit Windows (qtbase: Core, Gui, Widgets, Test; the
+# windows and offscreen platforms; the Windows styles) from Debian's own
+# source with Debian's MinGW-w64, once, and keeps it in the user's cache
+# folder keyed by Qt's version and the options, so later runs take it from
+# there. Qt 5.15 runs on Windows 7 SP1 to 11, 32- and 64-bit; a 32-bit
+# program runs on both.
 # Prints the install prefix on its last line.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
 jobs=${JOBS:-2}
+mingw=i686-w64-mingw32
 
-"$here/../install-deps.sh" --with-extras g++-mingw-w64-x86-64-posix dpkg-dev ninja-build cmake qt6-base-dev >&2
+"$here/../install-deps.sh" --with-extras "g++-mingw-w64-i686-posix" "binutils-mingw-w64-i686" \
+  dpkg-dev python3 perl >&2
 
-version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
-
-# What Qt is built without: nothing the tool uses, and what Debian's source
-# or MinGW cannot give. The bundled copies of zlib, PCRE2, libpng, FreeType
-# and HarfBuzz are built in.
-off=(opengl vulkan sql dbus network printsupport concurrent xml icu zstd jpeg tabletevent
-     sql_sqlite harfbuzz_system system_zlib system_pcre2 system_png system_freetype)
-configure=(-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF
-           -DQT_BUILD_TESTS=OFF -DINPUT_opengl=no)
-for f in "${off[@]}"; do configure+=("-DFEATURE_$f=OFF"); done
-
-# The cache is keyed by Qt's version, the options and the toolchain.
-key=$( (echo "${configure[*]}"; cat "$here/mingw-toolchain.cmake") | sha256sum | cut -c1-12)
-cache=${KD7_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kd7load}
-prefix="$cache/qt-windows-${version//[^A-Za-z0-9.]/_}-$key"
-if [ -f "$prefix/.complete" ]; then
-  echo "$prefix"
-  exit 0
-fi
-
-# Debian's source of the very Qt the host tools (moc, rcc, uic) come from.
-# (grep reads every line: with -q it would stop early, and apt-cache's broken
-# pipe would count as not found.)
-if ! apt-cache showsrc qt6-base 2>/dev/null | grep "^Version: $version" >/dev/null; then
+# Debian's source of Qt 5.15, the version Debian 12 keeps patched.
+ensure_debian_sources() {
+  apt-cache showsrc qtbase-opensource-src 2>/dev/null | grep '^Version: ' | head -n1 | sed 's/^Version: //'
+}
+version=$(ensure_debian_sources)
+if [ -z "$version" ]; then
   as_root tee /etc/apt/sources.list.d/kd7load-src.sources >/dev/null <<SOURCES
 Types: deb-src
 URIs: http://deb.debian.org/debian
@@ -43,19 +29,43 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
   as_root apt-get update -qq
+  version=$(ensure_debian_sources)
 fi
-work="$cache/qt-windows-work"
-rm -rf "$work"
-mkdir -p "$work"
-(cd "$work" && apt-get source -qq "qt6-base=$version" >&2)
-src=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+[ -n "$version" ] || die "build-qt: Debian serves no source of qtbase-opensource-src"
 
-cmake -S "$src" -B "$work/build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  "${configure[@]}" >&2
-cmake --build "$work/build" -j "$jobs" >&2
-cmake --install "$work/build" >&2
+# What Qt is built without: nothing the tool uses, and what Debian's source
+# or MinGW cannot give (the tablet support needs wintab, which Debian's
+# source leaves out). The bundled zlib, PCRE2, libpng, FreeType and HarfBuzz
+# are built in; Windows 7 (0x0601) is the oldest Windows the headers allow.
+off=(network sql xml concurrent printer vulkan tabletevent jpeg gif ico sessionmanager direct2d)
+configure=(-xplatform win32-g++ -device-option CROSS_COMPILE=$mingw-
+           -release -shared -opensource -confirm-license -nomake examples -nomake tests
+           -no-opengl -no-dbus -no-icu -no-zstd -no-openssl -no-sql-sqlite
+           -qt-zlib -qt-libpng -qt-pcre -qt-freetype -qt-harfbuzz -no-libjpeg)
+for f in "${off[@]}"; do configure+=("-no-feature-$f"); done
+
+key=$(echo "${configure[*]}" | sha256sum | cut -c1-12)
+cache=${KD7_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kd7load}
+prefix="$cache/qt5-win32-${version//[^A-Za-z0-9.]/_}-$key"
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+work="$cache/qt5-win32-work"
+rm -rf "$work"
+mkdir -p "$work/bin"
+(cd "$work" && apt-get source -qq "qtbase-opensource-src=$version" >&2)
+src=$(find "$work" -maxdepth 1 -type d -name 'qtbase-opensource-src-*' | head -n1)
+
+# The compilers by their plain names, in the posix-threads flavour whatever
+# Debian's alternatives point at (the win32 flavour lacks std::thread).
+for tool in gcc g++; do ln -s "/usr/bin/$mingw-$tool-posix" "$work/bin/$mingw-$tool"; done
+
+mkdir -p "$work/build"
+(cd "$work/build" && PATH="$work/bin:$PATH" MAKEFLAGS="-j$jobs" "$src/configure" -prefix "$prefix" "${configure[@]}" >&2)
+PATH="$work/bin:$PATH" make -C "$work/build" -j "$jobs" >&2
+PATH="$work/bin:$PATH" make -C "$work/build" install >&2
 touch "$prefix/.complete"
 rm -rf "$work"
 echo "$prefix"

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# make windows: cross-builds kd7load.exe (and the test programs that run
-# under Wine) with Qt for Windows from the cache, gathers the program with
-# the libraries and plugins it loads, and makes the installer
-# OUT/kd7load-VERSION-setup.exe.
+# make windows: cross-builds kd7load.exe for 32-bit Windows (and the test
+# programs that run under Wine) with Qt 5.15 for Windows from the cache,
+# gathers the program with the libraries and plugins it loads, and makes the
+# installer OUT/kd7load-VERSION-setup.exe: one program and one installer for
+# Windows 7 SP1 to 11, 32- and 64-bit.
 # usage: build.sh OUT HOST_BUILD
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(realpath -m "${1:?usage: build.sh OUT HOST_BUILD}")
 host=$(realpath -m "${2:?usage: build.sh OUT HOST_BUILD}")
 jobs=${JOBS:-2}
-mingw=x86_64-w64-mingw32
+mingw=i686-w64-mingw32
 
-"$root/tools/install-deps.sh" --with-extras nsis binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
+"$root/tools/install-deps.sh" --with-extras nsis binutils-mingw-w64-i686 g++-mingw-w64-i686-posix
 qt=$("$root/tools/windows/build-qt.sh" | tail -n1)
 version=$(sed -n 's/^project(kd7load VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
@@ -23,7 +24,6 @@ cmake --build "$host" --target kd7iconexport >/dev/null
 cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$out/build" -j "$jobs" --target kd7load kd7guide tst_objectfile tst_downloadprocedure tst_portrules tst_comport \
   tst_windowsdesk
@@ -61,7 +61,7 @@ rm -rf "$tests"
 cp -r "$stage" "$tests"
 cp "$qt/plugins/platforms/qoffscreen.dll" "$tests/platforms/"
 for t in tst_objectfile tst_downloadprocedure tst_portrules tst_comport tst_windowsdesk; do
-  cp "$out/build/$t.exe" "$tests/"
+  cp "$out/build/tests/$t.exe" "$tests/"
 done
 gather_dlls "$tests"
 

@@ -1,8 +1,8 @@
-# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (posix threads,
-# which Qt needs).
+# Cross-compiling for 32-bit Windows (i686), which runs on 32- and 64-bit
+# Windows alike, with Debian's MinGW-w64 (posix threads, as Qt is built).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(KD7_MINGW x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(KD7_MINGW i686-w64-mingw32)
 set(CMAKE_C_COMPILER ${KD7_MINGW}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KD7_MINGW}-g++-posix)
 set(CMAKE_RC_COMPILER ${KD7_MINGW}-windres)

@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# make test-windows: the Windows edition under Wine, headless, in a fresh Wine
-# prefix: the core test suites, the window on COM ports wired to the simulated
-# device, and the installer. One line per check, then the tally.
+# make test-windows: the Windows edition, a 32-bit program, under 32-bit Wine,
+# headless. First the import check; then, in each of two fresh prefixes, a
+# Windows 7 one (32-bit) and a Windows 10 one (64-bit, the program under
+# WoW64): the core test suites, the window on COM ports wired to the
+# simulated device, the operator's desk, and the installer. One line per
+# check, then the tally of them all.
 # usage: test.sh WINDOWS_BUILD HOST_BUILD
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/lib.sh"
-"$root/tools/install-deps.sh" --with-extras wine wine64 xvfb xauth x11-utils x11-apps imagemagick
+# 32-bit Wine is Debian's i386 package.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+  as_root apt-get update -qq
+fi
+"$root/tools/install-deps.sh" --with-extras wine wine32:i386 wine64 xvfb xauth x11-utils x11-apps imagemagick
 out=$(realpath "${1:?usage: test.sh WINDOWS_BUILD HOST_BUILD}")
 host=$(realpath "${2:?usage: test.sh WINDOWS_BUILD HOST_BUILD}")
 start_work ${KEEP_WINE:+keep}
-export LANG=C.UTF-8 WINEPREFIX="$work/wine" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=C.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 sims=()
 
-stop_wine() { wineserver -k 2>/dev/null || true; }
+stop_wine() { [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null || true; }
 at_exit stop_wine
 # settle: waits until every Wine program has ended, at most a minute.
 settle() { bounded 60 wineserver -w; }
@@ -22,11 +30,21 @@ restart_wine() { stop_wine && settle; }
 
 winpath() { echo "Z:${1//\//\\}"; }
 
-# A Qt program under Wine, headless. Wine drops the QT_* variables of the
-# Unix environment, so they are set inside.
-run_qt() {   # run_qt PROGRAM.exe ARGS...
-  local exe=$1; shift
-  (cd "$out/tests" && bounded 300 wine cmd /c "set QT_FORCE_STDERR_LOGGING=1&& set QT_QPA_FONTDIR=$(winpath "$work/fonts")&& set QT_QPA_PLATFORM=offscreen&& set KD7_COMPORT_OUT=$(winpath "$work")&& $exe $*")
+# A Qt program under Wine: headless on Qt's offscreen platform, or, with
+# PLATFORM=windows, in real windows on a virtual display (Wine's own display
+# driver on Xvfb), where Windows' own windows (the open dialog) show and
+# Windows can tell whether a window responds. Wine drops the QT_* variables
+# of the Unix environment, so they are set inside; the results go to a file,
+# as Wine's console on a display is not this script's.
+run_qt() {   # [PLATFORM=windows] run_qt PROGRAM.exe
+  local exe=$1 log="$work/${1%.exe}-$prefix_name.txt" status=0
+  restart_wine || return 1
+  (cd "$out/tests" && bounded 300 xvfb-run -a -s "-screen 0 1024x768x24" wine cmd /c \
+    "set QT_QPA_FONTDIR=$(winpath "$work/fonts")&& set QT_QPA_PLATFORM=${PLATFORM:-offscreen}&& set KD7_COMPORT_OUT=$(winpath "$work")&& $exe -o $(winpath "$log"),txt") \
+    || status=$?
+  restart_wine || status=1
+  cat "$log"
+  return "$status"
 }
 
 # A simulated device on a pseudo-terminal, mapped to COMn in Wine's registry.
@@ -54,88 +72,47 @@ has_distinctive_settings() {
   done
 }
 
-# A Qt program that shows Windows' own windows (the open dialog), on a
-# display: Xvfb with Wine's own display driver. Its results go to a file, as
-# Wine's console on a display is not this script's.
-run_qt_on_display() {   # run_qt_on_display PROGRAM.exe
-  local exe=$1 log="$work/${1%.exe}.txt" status=0
-  restart_wine || return 1
-  (cd "$out/tests" && bounded 300 xvfb-run -a -s "-screen 0 1024x768x24" wine cmd /c \
-    "set QT_QPA_FONTDIR=$(winpath "$work/fonts")&& set QT_QPA_PLATFORM=offscreen&& $exe -o $(winpath "$log"),txt") \
-    || status=$?
-  restart_wine || status=1
-  cat "$log"
-  return "$status"
-}
-
-mkdir -p "$work/fonts"
-ln -s /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc /usr/share/fonts/opentype/noto/NotoSerifCJK-Regular.ttc "$work/fonts/"
-
-echo "test-windows: a fresh Wine prefix"
-bounded 300 wineboot --init >/dev/null 2>&1 || die "test-windows: Wine could not make its prefix"
-settle || die "test-windows: Wine did not settle after making its prefix"
-
-check objectfile-suite run_qt tst_objectfile.exe
-check downloadprocedure-suite run_qt tst_downloadprocedure.exe
-check portrules-suite run_qt tst_portrules.exe
-
-# Port 1 answers, port 2 stays silent, port 9 is missing. The mount manager
-# reads the port map when Wine starts, so Wine starts afresh after it.
-# COM2's line starts in a distinctive state, which the tool must give back;
-# COM7 is a port that numbers 1 to 4 cannot reach.
-start_device 1 --once --transcript "$work/com1.bin"
-start_device 2 --silent --transcript "$work/com2.bin"
-start_device 7 --silent
-set_distinctive_settings "$(device_of 2)"
-restart_wine || die "test-windows: Wine did not end, so it cannot read the new port map"
-check window-on-com-ports run_qt tst_comport.exe
-check com2-settings-given-back has_distinctive_settings "$(device_of 2)"
-
-# The operator's desk: the system's open dialog (cancelled, completed), Exit,
-# the port tooltips and the FTDI latency timers. Qt keeps no key of its own
-# in the registry afterwards, and the user's profile holds no new file.
-profile_files() { find "$WINEPREFIX/drive_c/users" -type f | sort; }
-profile_files >"$work/profile-before.txt"
-check windows-desk run_qt_on_display tst_windowsdesk.exe
-# absent: the query fails, and not for running out of time
-no_qt_settings() {
+# absent: the command fails, and not for running out of time
+absent() {
   local status=0
-  bounded 60 wine reg query 'HKCU\Software\QtProject' >/dev/null || status=$?
+  "$@" >/dev/null || status=$?
   [ "$status" -ne 0 ] && [ "$status" -ne 124 ]
 }
-check no-qt-settings-in-the-registry no_qt_settings
+no_qt_settings() { absent bounded 60 wine reg query 'HKCU\Software\QtProject'; }
+profile_files() { find "$WINEPREFIX/drive_c/users" -type f | sort; }
 profile_unchanged() { profile_files | diff "$work/profile-before.txt" -; }
-check no-new-file-in-the-profile profile_unchanged
-end_processes "${sims[@]}"   # the devices save what they received as they end
-check com1-exact-bytes cmp "$work/answering-expected.bin" "$work/com1.bin"
-check com2-preambles-and-handshakes cmp "$work/silent-expected.bin" "$work/com2.bin"
 
-# The installer, silent, as lab administrators run it; the installed program
-# starts and shows its window (under Xvfb, with Wine's own display driver).
-setup=$(ls "$out"/kd7load-*-setup.exe)
-installed="$WINEPREFIX/drive_c/Program Files/KD7Load"
-menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KD7用户程序下载.lnk"
-guide_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KD7用户程序下载 操作指南.lnk"
+# The installer is a 32-bit program: it installs under Program Files (x86)
+# on 64-bit Windows, and lists itself in the registry's 32-bit view.
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KD7Load'
 export_uninstall_key() {
-  bounded 60 wine reg export "$uninstall_key" "$(winpath "$work/uninstall.reg")" /reg:64 /y >/dev/null
+  bounded 60 wine reg export "$uninstall_key" "$(winpath "$work/uninstall.reg")" /reg:32 /y >/dev/null
 }
 # Wine's console turns Chinese into "?"; an exported key is UTF-16 text.
 listed_as_program() {
   export_uninstall_key && iconv -f UTF-16LE -t UTF-8 "$work/uninstall.reg" | grep '"DisplayName"="KD7用户程序下载"' >/dev/null
 }
-# unlisted: the key cannot be exported, and not for running out of time
-unlisted() {
-  local status=0
-  export_uninstall_key || status=$?
-  [ "$status" -ne 0 ] && [ "$status" -ne 124 ]
+installed_files_there() {
+  [ -f "$installed/kd7load.exe" ] && [ -f "$menu" ] && [ -f "$installed/guide.zh_CN.html" ] && [ -f "$guide_menu" ]
 }
-install_silently() { bounded 300 wine "$setup" /S && settle && [ -f "$installed/kd7load.exe" ] && [ -f "$menu" ] \
-  && [ -f "$installed/guide.zh_CN.html" ] && [ -f "$guide_menu" ] && listed_as_program; }
-check installer-silent install_silently
+install_silently() { bounded 300 wine "$setup" /S && settle && installed_files_there && listed_as_program; }
+# On a Windows before 7 SP1 the installer says so and installs nothing.
+refused_on_vista() {
+  local status=0
+  bounded 60 wine winecfg -v vista && settle || return 1
+  bounded 300 wine "$setup" /S || status=$?
+  settle
+  bounded 60 wine winecfg -v "$windows" && settle || return 1
+  echo "the installer ended with $status"
+  [ "$status" -eq 2 ] && [ ! -e "$installed" ] && absent export_uninstall_key
+}
+uninstall_silently() { [ -f "$installed/uninstall.exe" ] && bounded 300 wine "$installed/uninstall.exe" /S && sleep 2 \
+  && settle && [ ! -e "$installed" ] && [ ! -e "$menu" ] && [ ! -e "$guide_menu" ] && absent export_uninstall_key; }
 
-# Wine's desktop started headless for the installer; it starts again on the display.
-shows_window() {
+# The installed program shows its window (under Xvfb, with Wine's own display
+# driver), at the screen's scale: LogPixels 96 is 100 %, 144 is 150 %.
+shows_window() {   # shows_window LOGPIXELS PICTURE
+  bounded 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null || return 1
   restart_wine || return 1
   bounded 300 xvfb-run -a -s "-screen 0 800x600x24" bash -c '
     wine "$1/kd7load.exe" &
@@ -143,16 +120,79 @@ shows_window() {
       xwininfo -root -tree | grep -q "KD7用户程序下载" && break; sleep 0.5
     done
     sleep 2
-    xwd -root -silent | convert xwd:- "$2"
+    xwd -root -silent | convert xwd:- -trim +repage "$2"
     found=$(xwininfo -root -tree | grep -c "KD7用户程序下载")
     wineserver -k
     [ "$found" -ge 1 ] || echo "no window named KD7用户程序下载 after 60 s"
-    [ "$found" -ge 1 ]' _ "$installed" "$out/kd7load-under-wine.png"
+    [ "$found" -ge 1 ]' _ "$installed" "$2"
 }
-check installed-program-shows-its-window shows_window
 
-uninstall_silently() { [ -f "$installed/uninstall.exe" ] && bounded 300 wine "$installed/uninstall.exe" /S && sleep 2 \
-  && settle && [ ! -e "$installed" ] && [ ! -e "$menu" ] && [ ! -e "$guide_menu" ] && unlisted; }
-check uninstaller-removes-everything uninstall_silently
+# Everything, in a fresh prefix of the given kind.
+# in_prefix NAME ARCH WINDOWS PROGRAM_FILES LOGPIXELS PICTURE
+in_prefix() {
+  prefix_name=$1 windows=$3
+  export WINEPREFIX="$work/$1" WINEARCH=$2
+  logs="$work/logs-$1"
+  mkdir -p "$logs"
+  echo "test-windows: a fresh $2 Wine prefix, as Windows $windows"
+  bounded 300 wineboot --init >/dev/null 2>&1 || die "test-windows: Wine could not make its $1 prefix"
+  settle || die "test-windows: Wine did not settle after making its $1 prefix"
+  bounded 60 wine winecfg -v "$windows" && settle || die "test-windows: Wine would not be Windows $windows"
+
+  check objectfile-suite run_qt tst_objectfile.exe
+  check downloadprocedure-suite run_qt tst_downloadprocedure.exe
+  check portrules-suite run_qt tst_portrules.exe
+
+  # Port 1 answers, port 2 answers only with NAK (0x15), port 9 is missing.
+  # The mount manager reads the port map when Wine starts, so Wine starts
+  # afresh after it. COM2's line starts in a distinctive state, which the tool
+  # must give back; COM7 is a port that numbers 1 to 4 cannot reach. The
+  # window is a real one, so that Windows can say whether it responds.
+  sims=()
+  start_device 1 --once --transcript "$work/com1-$1.bin"
+  start_device 2 --answer-byte 0x15 --transcript "$work/com2-$1.bin"
+  start_device 7 --silent
+  set_distinctive_settings "$(device_of 2)"
+  PLATFORM=windows check window-on-com-ports run_qt tst_comport.exe
+  check com2-settings-given-back has_distinctive_settings "$(device_of 2)"
+
+  # The operator's desk: the system's open dialog (cancelled, completed), Exit,
+  # the port tooltips and the FTDI latency timers. Qt keeps no key of its own
+  # in the registry afterwards, and the user's profile holds no new file.
+  profile_files >"$work/profile-before.txt"
+  check windows-desk run_qt tst_windowsdesk.exe
+  check no-qt-settings-in-the-registry no_qt_settings
+  check no-new-file-in-the-profile profile_unchanged
+  end_processes "${sims[@]}"   # the devices save what they received as they end
+  check com1-exact-bytes cmp "$work/answering-expected.bin" "$work/com1-$1.bin"
+  check com2-preambles-and-handshakes cmp "$work/silent-expected.bin" "$work/com2-$1.bin"
+
+  # The installer, silent, as lab administrators run it; the installed program
+  # starts and shows its window.
+  installed="$WINEPREFIX/drive_c/$4/KD7Load"
+  menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KD7用户程序下载.lnk"
+  guide_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KD7用户程序下载 操作指南.lnk"
+  check installer-refuses-windows-vista refused_on_vista
+  check installer-silent install_silently
+  check installed-program-shows-its-window shows_window "$5" "$out/$6"
+  check uninstaller-removes-everything uninstall_silently
+  restart_wine
+}
+
+mkdir -p "$work/fonts"
+ln -s /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc /usr/share/fonts/opentype/noto/NotoSerifCJK-Regular.ttc "$work/fonts/"
+setup=$(ls "$out"/kd7load-*-setup.exe)
+
+# Every program and library the installer ships, and the installer itself,
+# loads on Windows 7 SP1; a program that imports a later function is caught.
+logs="$work"
+shipped() { find "$out/stage" \( -iname '*.exe' -o -iname '*.dll' \) -print0 | xargs -0 "$root/tools/windows/check-imports.sh" "$setup"; }
+check imports-windows-7-has shipped
+printf '#include <windows.h>\nint main(void) { FILETIME t; GetSystemTimePreciseAsFileTime(&t); return (int)t.dwLowDateTime; }\n' \
+  | i686-w64-mingw32-gcc-posix -D_WIN32_WINNT=0x0602 -x c - -o "$work/late-import.exe"
+check import-check-catches-a-windows-8-function absent "$root/tools/windows/check-imports.sh" "$work/late-import.exe"
+
+in_prefix windows7 win32 win7 "Program Files" 144 kd7load-under-wine-150.png
+in_prefix windows10 win64 win10 "Program Files (x86)" 96 kd7load-under-wine.png
 
 tally test-windows
