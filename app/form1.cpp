@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/messagebox.h"
+#include "app/messagequeue.h"
 #include "app/printsurface.h"
 #include "image/objectfilereader.h"
 #include "serial/module1.h"
@@ -64,6 +65,8 @@ Form1::Services Form1::withDefaults(Services s)
         s.endProgram = [] { QCoreApplication::exit(0); };
     if (!s.processEvents)
         s.processEvents = [] { QCoreApplication::processEvents(); };
+    if (!s.showResponsive)
+        s.showResponsive = lookAtMessageQueue;
     return s;
 }
 
@@ -73,6 +76,7 @@ DownloadProcedure::Hooks Form1::downloadHooks()
     hooks.Openport = [this] { Openport(); };
     hooks.Closeport = [this] { Closeport(); };
     hooks.processEvents = services_.processEvents;
+    hooks.showResponsive = services_.showResponsive;
     hooks.progress = [this](int acknowledged, int frames) { showProgress(acknowledged, frames); };
     return hooks;
 }

@@ -26,8 +26,9 @@ struct Form1Services {
     std::function<void(const QString &)> messageBox;
     std::function<void()> endProgram;
     std::function<void()> processEvents;
-    PortMapping portMapping;   // which device each port number opens
-    PortList portList;         // the system's serial ports, for the port window's tooltips
+    std::function<void()> showResponsive;   // during the waits that process no events
+    PortMapping portMapping;                // which device each port number opens
+    PortList portList;                      // the system's serial ports, for the port window's tooltips
 };
 
 // The main window: it owns the program image, the serial port and the state

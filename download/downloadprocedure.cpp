@@ -133,6 +133,7 @@ DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
             return Step::LineFailed;
         if (WireProtocol::isAcknowledgement(rx_.RxByte))
             return Step::Acknowledged;
+        showResponsive();
         line_.waitForInput(int(std::ceil(std::min(kAckWait - elapsed, kWaitSlice) * 1000.0)));
     }
     return Step::TimedOut;
@@ -163,12 +164,20 @@ void DownloadProcedure::awaitTransmitterEmpty()
     const double deadline = clock_.now() + kFinalDrain;
     Transmitter state = Transmitter::Sending;
     while (!line_.lineFailed() && (state = line_.transmitter()) == Transmitter::Sending
-           && clock_.now() < deadline)
+           && clock_.now() < deadline) {
+        showResponsive();
         clock_.sleepFor(kSecondsPerByte);
+    }
     if (line_.lineFailed())
         return;
     if (state == Transmitter::Unknown)
         clock_.sleepFor(std::min(lastMessageBytes_ * kSecondsPerByte, deadline - clock_.now()));
     else if (state == Transmitter::Sending)
         line_.setOutBufferCount(0);
+}
+
+void DownloadProcedure::showResponsive()
+{
+    if (hooks_.showResponsive)
+        hooks_.showResponsive();
 }

@@ -46,6 +46,9 @@ public:
         std::function<void()> Closeport;
         std::function<void()> processEvents;
         std::function<void(int acknowledged, int total)> progress;
+        // Called during every wait that processes no events: the window
+        // system may look for signs of life, but no event may run.
+        std::function<void()> showResponsive;
     };
 
     DownloadProcedure(SerialLine &line, ReceiveState &rx, Clock &clock, Hooks hooks);
@@ -80,6 +83,7 @@ private:
     void sendEndMarker();
     void write(const QByteArray &message);
     void awaitTransmitterEmpty();
+    void showResponsive();
     DownloadOutcome outcomeOf(Step step) const;
 
     SerialLine &line_;

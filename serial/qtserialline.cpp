@@ -5,8 +5,6 @@
 #include "serial/nativeport.h"
 #include "serial/systemline.h"
 
-#include <QMetaObject>
-
 namespace {
 
 QSerialPort::Parity qtParity(LineSettings::Parity parity)
@@ -164,23 +162,7 @@ void QtSerialLine::waitForInput(int milliseconds)
     port_.waitForReadyRead(milliseconds);
 }
 
-// The receive event is posted, never raised directly: Qt reports arrivals
-// inside the download's waits too, and the event must run only when the
-// window thread processes its events.
-void QtSerialLine::onReadyRead()
-{
-    if (RThreshold() <= 0 || eventPending_)
-        return;
-    eventPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            eventPending_ = false;
-            commEvent_ = comEvReceive;
-            emit OnComm();
-        },
-        Qt::QueuedConnection);
-}
+void QtSerialLine::onReadyRead() { announceArrival(); }
 
 LowLatency::Driver QtSerialLine::lowLatencyDriver()
 {

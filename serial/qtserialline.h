@@ -24,7 +24,6 @@ public:
     bool PortOpen() const override;
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
-    int CommEvent() const override { return commEvent_; }
     Transmitter transmitter() override;
     void waitForInput(int milliseconds) override;
     bool lineFailed() const override { return failed_; }
@@ -47,7 +46,5 @@ private:
     QSerialPort port_;
     TransmitterReport transmitterReport_ = NativePort::transmitterEmpty;
     LowLatency lowLatency_;
-    int commEvent_ = 0;
-    bool eventPending_ = false;
     bool failed_ = false;
 };

@@ -1,5 +1,7 @@
 #include "serial/serialline.h"
 
+#include <QMetaObject>
+
 bool SerialLine::setPortOpen(bool open)
 {
     if (!open) {
@@ -21,4 +23,17 @@ bool SerialLine::open()
     else
         refusal_ = openAt(location, *settings);
     return refusal_ == Refusal::None;
+}
+
+void SerialLine::announceArrival()
+{
+    if (RThreshold() <= 0)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            commEvent_ = comEvReceive;
+            emit OnComm();
+        },
+        Qt::QueuedConnection);
 }

@@ -65,7 +65,7 @@ public:
     // Removes and returns the waiting bytes, at most InputLen of them.
     virtual QByteArray Input() = 0;
     // The cause of the last OnComm event.
-    virtual int CommEvent() const = 0;
+    virtual int CommEvent() const { return commEvent_; }
 
     // Beyond the control itself: whether every byte written has left the
     // line. OutBufferCount counts only the driver's queue; Empty and Sending
@@ -93,6 +93,12 @@ signals:
     void OnComm();
 
 protected:
+    // Raises OnComm for bytes that have just arrived, once for each arrival.
+    // The event is posted, never run at once: the download's polling meets
+    // arrivals in its waits too, and the event must run only when the window
+    // thread processes its events.
+    void announceArrival();
+
     // Opens the device at `location`, the name the port number resolved to,
     // with the parsed settings; Refusal::None when it is open.
     virtual Refusal openAt(const QString &location, const LineSettings &settings) = 0;
@@ -109,4 +115,5 @@ private:
     int inputMode_ = 0;
     int inputLen_ = 0;
     int rThreshold_ = 0;
+    int commEvent_ = 0;
 };

@@ -86,7 +86,7 @@ Win32SerialLine::Win32SerialLine(PortMapping mapping, QObject *parent)
     : SerialLine(std::move(mapping), parent)
 {
     receivePoll_.setInterval(kReceiveLookMs);
-    receivePoll_.callOnTimeout(this, &Win32SerialLine::lookForInput);
+    receivePoll_.callOnTimeout(this, &Win32SerialLine::takeArrivals);
 }
 
 Win32SerialLine::~Win32SerialLine() { setPortOpen(false); }
@@ -114,8 +114,7 @@ SerialLine::Refusal Win32SerialLine::openAt(const QString &location, const LineS
     }
     // A port starts empty: bytes that came before this open are not this download's.
     ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
-    lookahead_.clear();
-    announced_ = 0;
+    arrived_.clear();
     failed_ = false;
     ::timeBeginPeriod(1);   // waits of a millisecond really take about one
     receiving_ = true;
@@ -138,7 +137,7 @@ void Win32SerialLine::closePort()
         ::timeEndPeriod(1);
     receiving_ = false;
     handle_ = nullptr;
-    lookahead_.clear();
+    arrived_.clear();
 }
 
 // Reads return what has arrived at once; with nothing there they wait up to
@@ -174,14 +173,14 @@ int Win32SerialLine::queued(bool input)
 int Win32SerialLine::InBufferCount()
 {
     const int driver = queued(true);
-    return int(lookahead_.size()) + std::max(driver, 0);
+    return int(arrived_.size()) + std::max(driver, 0);
 }
 
 void Win32SerialLine::setInBufferCount(int count)
 {
     if (count != 0 || !handle_)
         return;
-    lookahead_.clear();
+    arrived_.clear();
     ::PurgeComm(asHandle(handle_), PURGE_RXCLEAR);
 }
 
@@ -203,27 +202,46 @@ void Win32SerialLine::Output(const QByteArray &bytes)
         failed();   // refused, or not taken within the write time-out: the line is gone or stuck
 }
 
+QByteArray Win32SerialLine::readQueued()
+{
+    const int queuedNow = std::max(queued(true), 0);
+    if (queuedNow == 0 || !setReadWait(0))
+        return {};
+    QByteArray buffer(queuedNow, Qt::Uninitialized);
+    DWORD read = 0;
+    if (!::ReadFile(asHandle(handle_), buffer.data(), DWORD(queuedNow), &read, nullptr)) {
+        failed();
+        return {};
+    }
+    buffer.truncate(int(read));
+    return buffer;
+}
+
+// What the driver holds arrives now, all of it at once: one arrival.
+void Win32SerialLine::takeArrivals()
+{
+    if (!handle_)
+        return;
+    const QByteArray bytes = readQueued();
+    if (bytes.isEmpty())
+        return;
+    arrived_ += bytes;
+    announceArrival();
+}
+
 QByteArray Win32SerialLine::Input()
 {
     if (!handle_)
         return {};
-    const int wanted = InputLen() > 0 ? InputLen() : InBufferCount();
-    QByteArray taken = lookahead_.left(wanted);
-    lookahead_.remove(0, taken.size());
-    const int more = std::min(wanted - int(taken.size()), std::max(queued(true), 0));
-    if (more > 0 && setReadWait(0)) {
-        QByteArray buffer(more, Qt::Uninitialized);
-        DWORD read = 0;
-        if (::ReadFile(asHandle(handle_), buffer.data(), DWORD(more), &read, nullptr))
-            taken += buffer.left(int(read));
-        else
-            failed();
-    }
-    announced_ = std::max(0, announced_ - int(taken.size()));
+    takeArrivals();
+    const int wanted = InputLen() > 0 ? InputLen() : int(arrived_.size());
+    const QByteArray taken = arrived_.left(wanted);
+    arrived_.remove(0, taken.size());
     return taken;
 }
 
-// Waits in the driver for the first byte; the byte is kept for Input.
+// Waits in the driver for the first byte, which arrives with any others
+// there by then.
 void Win32SerialLine::waitForInput(int milliseconds)
 {
     if (!handle_ || failed_ || milliseconds <= 0 || InBufferCount() > 0)
@@ -232,26 +250,13 @@ void Win32SerialLine::waitForInput(int milliseconds)
         return;
     char received = 0;
     DWORD read = 0;
-    if (!::ReadFile(asHandle(handle_), &received, 1, &read, nullptr))
+    if (!::ReadFile(asHandle(handle_), &received, 1, &read, nullptr)) {
         failed();
-    else if (read == 1)
-        lookahead_.append(received);
-}
-
-// The receive event, raised from the window thread's event processing when
-// bytes have arrived that it has not announced yet.
-void Win32SerialLine::lookForInput()
-{
-    if (!handle_ || RThreshold() <= 0)
-        return;
-    const int waiting = InBufferCount();
-    if (waiting < RThreshold() || waiting <= announced_) {
-        announced_ = std::min(announced_, waiting);
-        return;
+    } else if (read == 1) {
+        arrived_ += received;
+        arrived_ += readQueued();
+        announceArrival();
     }
-    announced_ = waiting;
-    commEvent_ = comEvReceive;
-    emit OnComm();
 }
 
 void Win32SerialLine::failed()

@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
              ports.Closeport();
          },
          [&] { ReceiveHandler::MSComm1_OnComm(line, rx, running && running->running()); },
-         [&run](int acknowledged, int frames) { run.progress.emplace_back(acknowledged, frames); }});
+         [&run](int acknowledged, int frames) { run.progress.emplace_back(acknowledged, frames); },
+         {}});
     running = &procedure;
 
     std::vector<quint16> words;
