@@ -1,27 +1,45 @@
 #!/usr/bin/env bash
 # make hwtest's initramfs: busybox, the drivers the virtual machine loads
-# (from KERNEL, the unpacked kernel package, each after what it needs) and
-# init, which runs the guest's side of the test. Written to OUTPUT.
+# (from KERNEL, the unpacked kernel package, each after the modules it
+# depends on, unpacked where the kernel keeps them compressed; none that is
+# built in) and init, which runs the guest's side of the test. Written to
+# OUTPUT.
 # usage: initrd.sh KERNEL OUTPUT
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/lib.sh"
 kernel=${1:?usage: initrd.sh KERNEL OUTPUT}
 output=${2:?usage: initrd.sh KERNEL OUTPUT}
-drivers=(virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci netfs fscache
-         9pnet 9pnet_virtio 9p usb-common usbcore xhci-hcd xhci-pci usbserial ftdi_sio)
+# This machine's root over 9p, the USB host and the FTDI adapter's driver,
+# and the console.
+wanted=(virtio_pci 9pnet_virtio 9p xhci_pci ftdi_sio virtio_console)
 
 start_work
 tree="$work/tree"
 mkdir -p "$tree"/{bin,modules,proc,sys,dev,host}
 cp /bin/busybox "$tree/bin/"
 for applet in sh mount insmod chroot poweroff sleep; do ln -s busybox "$tree/bin/$applet"; done
-modules=("$kernel"/lib/modules/*/kernel)
-for driver in "${drivers[@]}"; do
-  found=$(find "${modules[0]}" -name "$driver.ko" -print -quit)
-  [ -n "$found" ] || die "hwtest: the kernel in $kernel has no $driver.ko"
-  cp "$found" "$tree/modules/"
-done
-printf '%s\n' "${drivers[@]}" >"$tree/modules/order"
+modules=("$kernel"/lib/modules/*)
+dir=${modules[0]}
+order=()
+
+# A module's name with - and _ alike, as the kernel takes them.
+pattern() { echo "${1//[-_]/[-_]}"; }
+# add MODULE: adds it after what it depends on, unless it is there already or built in.
+add() {
+  local name=${1//-/_} file dependency
+  [[ " ${order[*]} " != *" $name "* ]] || return 0
+  ! grep -Eq "/$(pattern "$name")\.ko\$" "$dir/modules.builtin" || return 0
+  file=$(find "$dir/kernel" -regextype egrep -regex ".*/$(pattern "$name")\.ko(\.xz)?" -print -quit)
+  [ -n "$file" ] || die "hwtest: the kernel in $kernel has no $name module"
+  for dependency in $(modinfo -F depends "$file" | tr ',' ' '); do add "$dependency"; done
+  case $file in
+    *.xz) xz -dc "$file" >"$tree/modules/$name.ko" ;;
+    *) cp "$file" "$tree/modules/$name.ko" ;;
+  esac
+  order+=("$name")
+}
+for module in "${wanted[@]}"; do add "$module"; done
+printf '%s\n' "${order[@]}" >"$tree/modules/order"
 cp "$here/init" "$tree/init"
 (cd "$tree" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$output"

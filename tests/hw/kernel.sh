@@ -1,26 +1,48 @@
 #!/usr/bin/env bash
-# Debian's own kernel for make hwtest's virtual machine, with its modules:
-# fetched with apt-get download into CACHE once, unpacked there, never
-# installed. Prints the unpacked package's folder.
-# usage: kernel.sh CACHE
+# A Debian kernel for make hwtest's virtual machine, with its modules: the
+# one Debian SUITE's linux-image-amd64 depends on (bookworm: Debian 12's own;
+# bookworm-backports: the newer one Debian 12 offers), fetched with
+# apt-get download into CACHE once, unpacked there, never installed. The
+# suite's package lists come through an apt configuration of the cache's
+# own, so the machine's apt set-up is neither read nor changed. Prints the
+# unpacked package's folder.
+# usage: kernel.sh CACHE SUITE
 set -euo pipefail
 . "$(dirname "$0")/../../tools/lib.sh"
-cache=${1:?usage: kernel.sh CACHE}
-mkdir -p "$cache"
+cache=$(realpath -m "${1:?usage: kernel.sh CACHE SUITE}")
+suite=${2:?usage: kernel.sh CACHE SUITE}
+apt="$cache/apt-$suite"
+mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/sources.d" "$apt/preferences.d"
+cat >"$apt/sources.d/debian.sources" <<SOURCES
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: $suite
+Components: main
+Architectures: amd64
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+: >"$apt/sources.list"
+options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.d"
+         -o "Dir::Etc::PreferencesParts=$apt/preferences.d" -o "Dir::State::Lists=$apt/lists"
+         -o "Dir::Cache=$apt" -o "Dir::Cache::Archives=$apt/archives" -o Debug::NoLocking=1)
 
 # The package linux-image-amd64 depends on, or nothing when the lists name none.
 kernel_name() {
-  { apt-cache depends linux-image-amd64 2>/dev/null || true; } \
+  { apt-cache "${options[@]}" depends linux-image-amd64 2>/dev/null || true; } \
     | awk '/Depends: linux-image-/ && !name {name = $2} END {print name}'
 }
+# Kept from an earlier run when the lists still name it; else the lists are
+# fetched afresh, as the archive serves a newer kernel in time.
 package=$(kernel_name)
-if [ -z "$package" ]; then   # the package lists were never fetched, or were cleaned away
-  as_root apt-get update -qq >&2
+if [ -z "$package" ] || [ ! -d "$cache/$package" ]; then
+  apt-get "${options[@]}" update -qq >&2 || die "hwtest: cannot fetch $suite's package lists"
   package=$(kernel_name)
+  [ -n "$package" ] || die "hwtest: Debian's $suite names no linux-image-amd64"
 fi
-[ -n "$package" ] || die "hwtest: Debian's archive names no linux-image-amd64"
 if [ ! -d "$cache/$package" ]; then
-  (cd "$cache" && apt-get download -qq "$package" >/dev/null 2>&1) || die "hwtest: cannot fetch $package"
+  (cd "$cache" && apt-get "${options[@]}" download -qq "$package" >/dev/null 2>&1) \
+    || die "hwtest: cannot fetch $package from $suite"
   dpkg-deb -x "$cache/$package"_*.deb "$cache/$package"
+  rm -f "$cache/$package"_*.deb
 fi
 echo "$cache/$package"
