@@ -191,7 +191,7 @@ void TestForm1::faceSeenOnEachDesk_data()
         << Fonts::kXinWei << notoOnly << "Noto Serif CJK SC";
     QTest::newRow("宋体 on a stock Chinese Windows") << Fonts::kSongTi << stockWindows << "SimSun";
     QTest::newRow("a desk whose only Chinese face is on no list")
-        << Fonts::kXinWei << QStringList{QStringLiteral("WenQuanYi Zen Hei")} << "WenQuanYi Zen Hei";
+        << Fonts::kXinWei << QStringList{QStringLiteral("Source Han Serif SC")} << "Source Han Serif SC";
 }
 
 void TestForm1::faceSeenOnEachDesk()
