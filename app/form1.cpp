@@ -1,7 +1,7 @@
 #include "app/form1.h"
 
+#include "app/busywindow.h"
 #include "app/messagebox.h"
-#include "app/messagequeue.h"
 #include "app/printsurface.h"
 #include "image/objectfilereader.h"
 #include "serial/module1.h"
@@ -16,7 +16,9 @@
 
 namespace {
 const QString kObjPreset = QStringLiteral("*.OBJ");
-}
+// The longest the window spends on the input queued during a download.
+constexpr int kQueuedInputMs = 200;
+}   // namespace
 
 Form1::Form1(Services services, QWidget *parent)
     : QMainWindow(parent),
@@ -66,7 +68,7 @@ Form1::Services Form1::withDefaults(Services s)
     if (!s.processEvents)
         s.processEvents = [] { QCoreApplication::processEvents(); };
     if (!s.showResponsive)
-        s.showResponsive = lookAtMessageQueue;
+        s.showResponsive = BusyWindow::lookAtMessageQueue;
     return s;
 }
 
@@ -124,6 +126,7 @@ void Form1::Command1_Click()
     // The waits for answers process no window events, so the window is
     // painted here, showing the download under way before the first of them.
     repaint();
+    BusyWindow::showPainting();
     const DownloadOutcome outcome = download_.run(image);
     if (outcome.end == DownloadOutcome::End::Aborted)
         return;   // the program is ending
@@ -131,8 +134,10 @@ void Form1::Command1_Click()
     ui.Label4->setText(outcome.label4Text());
     // Clicks and keys made during those waits are still queued. They meet
     // the commands as they were meanwhile, disabled, and do nothing: a click
-    // on 下载 must not start the download again once it has ended.
-    QCoreApplication::processEvents();
+    // on 下载 must not start the download again once it has ended. Windows
+    // hands its input to Qt in one pass of event processing and Qt delivers
+    // it in the next, so events are processed until none are left.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, kQueuedInputMs);
     setCommandsEnabled(true);
 }
 
