@@ -33,10 +33,12 @@ SOURCES
 fi
 [ -n "$version" ] || die "build-qt: Debian serves no source of qtbase-opensource-src"
 
-# What Qt is built without: nothing the tool uses, and what Debian's source
-# or MinGW cannot give (the tablet support needs wintab, which Debian's
-# source leaves out). The bundled zlib, PCRE2, libpng, FreeType and HarfBuzz
-# are built in; Windows 7 (0x0601) is the oldest Windows the headers allow.
+# What Qt is built without: nothing the tool uses (networking, SQL, XML,
+# printing, OpenGL, the Direct2D copy of the windows platform), and what
+# Debian's source cannot give (the tablet support needs wintab, which it
+# leaves out). The bundled zlib, PCRE2, libpng, FreeType (the offscreen
+# platform draws text with it) and HarfBuzz are built in. Qt 5.15's own
+# headers ask for Windows 7 (0x0601) and no later.
 off=(network sql xml concurrent printer vulkan tabletevent jpeg gif ico sessionmanager direct2d)
 configure=(-xplatform win32-g++ -device-option CROSS_COMPILE=$mingw-
            -release -shared -opensource -confirm-license -nomake examples -nomake tests
