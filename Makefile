@@ -117,11 +117,12 @@ bench: deps
 # ---- end of benchmark --------------------------------------------------------------
 
 # ---- Windows edition -------------------------------------------------------------
-# `make windows` cross-builds kd7load.exe with MinGW-w64 and Qt for Windows
-# (built from Debian's source once, then kept in ~/.cache/kd7load) and makes
-# the installer $(WINDOWS_BUILD)/kd7load-VERSION-setup.exe. `make test-windows`
-# runs it under Wine: the core test suites, the window on COM ports wired to
-# the simulated device, and the installer.
+# `make windows` cross-builds kd7load.exe for 32-bit Windows (7 SP1 to 11) with
+# MinGW-w64 and Qt 5.15 (built from Debian's source once, then kept in
+# ~/.cache/kd7load) and makes the installer $(WINDOWS_BUILD)/kd7load-VERSION-setup.exe.
+# `make test-windows` checks what it ships loads on Windows 7, then runs it
+# under 32-bit Wine as Windows 7 and as Windows 10: the core test suites, the
+# window on COM ports wired to the simulated device, and the installer.
 WINDOWS_BUILD ?= build-windows
 
 .PHONY: windows test-windows
