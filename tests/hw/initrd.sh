@@ -14,6 +14,7 @@ output=${2:?usage: initrd.sh KERNEL OUTPUT}
 # and the console.
 wanted=(virtio_pci 9pnet_virtio 9p xhci_pci ftdi_sio virtio_console)
 
+PATH=$PATH:/usr/sbin:/sbin   # modinfo, outside root's own path
 start_work
 tree="$work/tree"
 mkdir -p "$tree"/{bin,modules,proc,sys,dev,host}
