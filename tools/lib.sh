@@ -9,6 +9,34 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# private_apt DIR TYPE SUITES [ARCH]: an apt configuration of DIR's own that
+# reads Debian's SUITES (space-separated) of TYPE (deb or deb-src), so the
+# machine's apt set-up is neither read nor changed; its options in the array
+# apt_options, for apt-get and apt-cache.
+private_apt() {
+  local dir=$1 type=$2 suites=$3 arch=${4:-}
+  mkdir -p "$dir/lists/partial" "$dir/archives/partial" "$dir/sources.d" "$dir/preferences.d"
+  {
+    echo "Types: $type"
+    echo "URIs: http://deb.debian.org/debian"
+    echo "Suites: $suites"
+    echo "Components: main"
+    [ -z "$arch" ] || echo "Architectures: $arch"
+    echo "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
+  } >"$dir/sources.d/debian.sources"
+  : >"$dir/sources.list"
+  apt_options=(-o "Dir::Etc::SourceList=$dir/sources.list" -o "Dir::Etc::SourceParts=$dir/sources.d"
+               -o "Dir::Etc::PreferencesParts=$dir/preferences.d" -o "Dir::State::Lists=$dir/lists"
+               -o "Dir::Cache=$dir" -o "Dir::Cache::Archives=$dir/archives" -o Debug::NoLocking=1)
+}
+
+# tell_where_stopped NAME: a command that fails and so ends the script
+# (set -e) says on standard error which line and command it was.
+tell_where_stopped() {
+  # shellcheck disable=SC2064
+  trap "echo \"$1: stopped at line \$LINENO (exit \$?): \$BASH_COMMAND\" >&2" ERR
+}
+
 # die MESSAGE...: says why on standard error and ends the script.
 die() {
   echo "$*" >&2

@@ -11,36 +11,23 @@ set -euo pipefail
 . "$(dirname "$0")/../../tools/lib.sh"
 cache=$(realpath -m "${1:?usage: kernel.sh CACHE SUITE}")
 suite=${2:?usage: kernel.sh CACHE SUITE}
-apt="$cache/apt-$suite"
-mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/sources.d" "$apt/preferences.d"
-cat >"$apt/sources.d/debian.sources" <<SOURCES
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: $suite
-Components: main
-Architectures: amd64
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-: >"$apt/sources.list"
-options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.d"
-         -o "Dir::Etc::PreferencesParts=$apt/preferences.d" -o "Dir::State::Lists=$apt/lists"
-         -o "Dir::Cache=$apt" -o "Dir::Cache::Archives=$apt/archives" -o Debug::NoLocking=1)
+private_apt "$cache/apt-$suite" deb "$suite" amd64
 
 # The package linux-image-amd64 depends on, or nothing when the lists name none.
 kernel_name() {
-  { apt-cache "${options[@]}" depends linux-image-amd64 2>/dev/null || true; } \
+  { apt-cache "${apt_options[@]}" depends linux-image-amd64 2>/dev/null || true; } \
     | awk '/Depends: linux-image-/ && !name {name = $2} END {print name}'
 }
 # Kept from an earlier run when the lists still name it; else the lists are
 # fetched afresh, as the archive serves a newer kernel in time.
 package=$(kernel_name)
 if [ -z "$package" ] || [ ! -d "$cache/$package" ]; then
-  apt-get "${options[@]}" update -qq >&2 || die "hwtest: cannot fetch $suite's package lists"
+  apt-get "${apt_options[@]}" update -qq >&2 || die "hwtest: cannot fetch $suite's package lists"
   package=$(kernel_name)
   [ -n "$package" ] || die "hwtest: Debian's $suite names no linux-image-amd64"
 fi
 if [ ! -d "$cache/$package" ]; then
-  (cd "$cache" && apt-get "${options[@]}" download -qq "$package" >/dev/null 2>&1) \
+  (cd "$cache" && apt-get "${apt_options[@]}" download -qq "$package" >/dev/null 2>&1) \
     || die "hwtest: cannot fetch $package from $suite"
   dpkg-deb -x "$cache/$package"_*.deb "$cache/$package"
   rm -f "$cache/$package"_*.deb

@@ -12,24 +12,25 @@ here=$(cd "$(dirname "$0")" && pwd)
 jobs=${JOBS:-2}
 mingw=i686-w64-mingw32
 
-"$here/../install-deps.sh" --with-extras "g++-mingw-w64-i686-posix" "binutils-mingw-w64-i686" \
-  dpkg-dev python3 perl >&2
+tell_where_stopped build-qt
 
-# Debian's source of Qt 5.15, the version Debian 12 keeps patched.
-ensure_debian_sources() {
-  apt-cache showsrc qtbase-opensource-src 2>/dev/null | grep '^Version: ' | head -n1 | sed 's/^Version: //'
+"$here/../install-deps.sh" --with-extras "g++-mingw-w64-i686-posix" "binutils-mingw-w64-i686" \
+  dpkg-dev python3 perl debian-archive-keyring >&2 || die "build-qt: cannot install the cross compilers"
+
+cache=${KD7_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kd7load}
+
+# Debian's source of Qt 5.15, the version Debian 12 keeps patched. Its source
+# lists come through an apt configuration of the cache's own, so the
+# machine's apt set-up is neither read nor changed.
+private_apt "$cache/apt-src" deb-src "bookworm bookworm-updates"
+source_version() {
+  { apt-cache "${apt_options[@]}" showsrc qtbase-opensource-src 2>/dev/null || true; } \
+    | awk '/^Version: / {print $2}' | sort -V | tail -n1
 }
-version=$(ensure_debian_sources)
+version=$(source_version)
 if [ -z "$version" ]; then
-  as_root tee /etc/apt/sources.list.d/kd7load-src.sources >/dev/null <<SOURCES
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-  as_root apt-get update -qq
-  version=$(ensure_debian_sources)
+  apt-get "${apt_options[@]}" update -qq >&2 || die "build-qt: cannot fetch Debian's source lists (is deb.debian.org reachable?)"
+  version=$(source_version)
 fi
 [ -n "$version" ] || die "build-qt: Debian serves no source of qtbase-opensource-src"
 
@@ -47,7 +48,6 @@ configure=(-xplatform win32-g++ -device-option CROSS_COMPILE=$mingw-
 for f in "${off[@]}"; do configure+=("-no-feature-$f"); done
 
 key=$(echo "${configure[*]}" | sha256sum | cut -c1-12)
-cache=${KD7_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kd7load}
 prefix="$cache/qt5-win32-${version//[^A-Za-z0-9.]/_}-$key"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
@@ -57,7 +57,8 @@ fi
 work="$cache/qt5-win32-work"
 rm -rf "$work"
 mkdir -p "$work/bin"
-(cd "$work" && apt-get source -qq "qtbase-opensource-src=$version" >&2)
+(cd "$work" && apt-get "${apt_options[@]}" source -qq "qtbase-opensource-src=$version" >&2) \
+  || die "build-qt: cannot fetch the source of qtbase-opensource-src $version"
 src=$(find "$work" -maxdepth 1 -type d -name 'qtbase-opensource-src-*' | head -n1)
 
 # The compilers by their plain names, in the posix-threads flavour whatever

@@ -7,6 +7,8 @@
 # usage: build.sh OUT HOST_BUILD
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/lib.sh"
+tell_where_stopped "make windows"
 out=$(realpath -m "${1:?usage: build.sh OUT HOST_BUILD}")
 host=$(realpath -m "${2:?usage: build.sh OUT HOST_BUILD}")
 jobs=${JOBS:-2}
