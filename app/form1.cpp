@@ -23,7 +23,7 @@ constexpr int kQueuedInputMs = 200;
 Form1::Form1(Services services, QWidget *parent)
     : QMainWindow(parent),
       services_(withDefaults(std::move(services))),
-      ports_(*services_.line, services_.messageBox),
+      ports_(*services_.line, services_.messageBox, services_.portTroubles),
       download_(*services_.line, rx, *services_.clock, downloadHooks())
 {
     ui.setupUi(this);
@@ -53,6 +53,8 @@ Form1::Services Form1::withDefaults(Services s)
         s.portMapping = systemPortFor;
     if (!s.portList)
         s.portList = systemPorts;
+    if (!s.portTroubles.at && !s.portTroubles.adaptersWithoutPort)
+        s.portTroubles = systemPortTroubles();
     if (!s.line) {
         ownLine_ = makeSystemSerialLine(s.portMapping);
         s.line = ownLine_.get();
@@ -62,7 +64,8 @@ Form1::Services Form1::withDefaults(Services s)
         s.clock = ownClock_.get();
     }
     if (!s.messageBox)
-        s.messageBox = [this](const QString &text) { showMessageBox(this, text); };
+        s.messageBox
+            = [this](const QString &text, const QString &detail) { showMessageBox(this, text, detail); };
     if (!s.endProgram)
         s.endProgram = [] { QCoreApplication::exit(0); };
     if (!s.processEvents)
@@ -109,7 +112,7 @@ void Form1::OPEN_Click()
             image.load(file.words);
             ui.Label2->setText(name);
         } else {
-            services_.messageBox(QStringLiteral("文件不能打开!"));
+            services_.messageBox(QStringLiteral("文件不能打开!"), QString());
         }
     }
     ui.Label8->setText(QString::number(image.WordCount));
@@ -188,7 +191,7 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::CONFIG_Click()
 {
     if (!form2_)
-        form2_ = std::make_unique<Form2>(services_.portMapping, services_.portList);
+        form2_ = std::make_unique<Form2>(services_.portMapping, services_.portList, services_.portTroubles);
     form2_->show();
     form2_->raise();
     form2_->activateWindow();

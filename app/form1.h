@@ -23,12 +23,13 @@ struct Form1Services {
     CommonDialog *dialog = nullptr;
     SerialLine *line = nullptr;
     Clock *clock = nullptr;
-    std::function<void(const QString &)> messageBox;
+    PortController::MessageBox messageBox;   // its text, and the line below it
     std::function<void()> endProgram;
     std::function<void()> processEvents;
     std::function<void()> showResponsive;   // during the waits that process no events
     PortMapping portMapping;                // which device each port number opens
     PortList portList;                      // the system's serial ports, for the port window's tooltips
+    PortTroubles portTroubles;              // what stands in the way of them, for the box and the tooltips
 };
 
 // The main window: it owns the program image, the serial port and the state

@@ -2,8 +2,9 @@
 
 #include <QMessageBox>
 
-void showMessageBox(QWidget *owner, const QString &text)
+void showMessageBox(QWidget *owner, const QString &text, const QString &detail)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("KD7"), text, QMessageBox::Ok, owner);
+    box.setInformativeText(detail);
     box.exec();
 }

@@ -33,9 +33,9 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, QRec
 
 }   // namespace
 
-Form2::Form2(PortMapping mapping, PortList ports, QWidget *parent)
+Form2::Form2(PortMapping mapping, PortList ports, PortTroubles troubles, QWidget *parent)
     : QWidget(parent, Qt::Window),
-      combo1_(new PortNumberBox(std::move(mapping), std::move(ports), this))
+      combo1_(new PortNumberBox(std::move(mapping), std::move(ports), std::move(troubles), this))
 {
     setupUi();
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);

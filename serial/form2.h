@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/portmapping.h"
+#include "serial/porttroubles.h"
 #include "serial/systemports.h"
 
 #include <QWidget>
@@ -18,7 +19,7 @@ class Form2 : public QWidget {
 
 public:
     explicit Form2(PortMapping mapping = systemPortFor, PortList ports = systemPorts,
-                   QWidget *parent = nullptr);
+                   PortTroubles troubles = systemPortTroubles(), QWidget *parent = nullptr);
 
     // The port number box is element 1 of the control array COMBO1.
     QComboBox *COMBO1(int index) const;

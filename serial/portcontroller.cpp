@@ -2,12 +2,21 @@
 
 #include "serial/module1.h"
 
+PortController::PortController(SerialLine &line, MessageBox showMessage, PortTroubles troubles,
+                               PortNumber portNumber)
+    : line_(line),
+      showMessage_(std::move(showMessage)),
+      troubles_(std::move(troubles)),
+      portNumber_(portNumber ? std::move(portNumber) : [] { return int(PortNo); })
+{}
+
 void PortController::Openport()
 {
     // Every open starts from a closed port, so the settings apply afresh.
     if (line_.PortOpen())
         line_.setPortOpen(false);
-    line_.setCommPort(PortNo);
+    const int portNo = portNumber_();
+    line_.setCommPort(portNo);
     line_.setInBufferCount(0);
     line_.setOutBufferCount(0);
     line_.setInputLen(1);
@@ -15,7 +24,8 @@ void PortController::Openport()
     line_.setInputMode(SerialLine::comInputModeBinary);
     line_.setSettings(QString::fromLatin1(kLineSettings));
     if (!line_.setPortOpen(true))
-        showMessage_(QStringLiteral("串口不能打开! "));
+        showMessage_(QStringLiteral("串口不能打开! "),
+                     explainRefusal(PortRefusal::of(line_, portNo), troubles_));
 }
 
 void PortController::Closeport()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/porttroubles.h"
 #include "serial/serialline.h"
 
 #include <functional>
@@ -9,18 +10,23 @@ class PortController {
 public:
     static constexpr const char *kLineSettings = "9600,n,8,1";
 
-    using MessageBox = std::function<void(const QString &)>;
-    PortController(SerialLine &line, MessageBox showMessage)
-        : line_(line),
-          showMessage_(std::move(showMessage))
-    {}
+    // A message box: its text, and one more line below it (empty for none).
+    using MessageBox = std::function<void(const QString &text, const QString &detail)>;
+    // The number of the port to open; the global PortNo unless told otherwise.
+    using PortNumber = std::function<int()>;
+
+    PortController(SerialLine &line, MessageBox showMessage, PortTroubles troubles = {},
+                   PortNumber portNumber = {});
 
     // Never fails to its caller: a port that cannot be opened is reported in
-    // a message box and stays closed.
+    // a message box, with the cause and what to do below its text, and
+    // stays closed.
     void Openport();
     void Closeport();
 
 private:
     SerialLine &line_;
     MessageBox showMessage_;
+    PortTroubles troubles_;
+    PortNumber portNumber_;
 };

@@ -37,11 +37,28 @@ QString PortSurvey::describePort(int portNo) const
         return !location.isEmpty() && p.location.compare(location, Qt::CaseInsensitive) == 0;
     });
     if (port == ports.end()) {
-        const QString unreached = unreachedPorts();
-        const QString none = QStringLiteral("串口 %1: 没有这个串口").arg(portNo);
-        return unreached.isEmpty() ? none : none + QStringLiteral("\n\n") + unreached;
+        const QString elsewhere = outOfReach();
+        const QString none = QStringLiteral("串口 %1: 没有这个串口").arg(portNo) + troubleAt(location);
+        return elsewhere.isEmpty() ? none : none + QStringLiteral("\n\n") + elsewhere;
     }
-    return QStringLiteral("串口 %1: %2").arg(portNo).arg(named(*port)) + latencyAdvice(*port);
+    return QStringLiteral("串口 %1: %2").arg(portNo).arg(named(*port)) + latencyAdvice(*port)
+        + troubleAt(port->location);
+}
+
+QString PortSurvey::troubleAt(const QString &location) const
+{
+    const QString trouble = troubles.value(location);
+    return trouble.isEmpty() ? QString() : QStringLiteral("\n") + trouble;
+}
+
+QString PortSurvey::outOfReach() const
+{
+    QString text = unreachedPorts();
+    if (stranded.isEmpty())
+        return text;
+    if (!text.isEmpty())
+        text += QStringLiteral("\n\n");
+    return text + QStringLiteral("插着却没有串口的适配器:\n    ") + stranded.join(QStringLiteral("\n    "));
 }
 
 QString PortSurvey::unreachedPorts() const
@@ -53,7 +70,8 @@ QString PortSurvey::unreachedPorts() const
         listed += QStringLiteral("\n    ") + port.location;
         if (!port.description.isEmpty())
             listed += QStringLiteral(": ") + port.description;
-        listed += latencyAdvice(port).replace(QLatin1Char('\n'), QStringLiteral("\n        "));
+        listed += QString(latencyAdvice(port) + troubleAt(port.location))
+                      .replace(QLatin1Char('\n'), QStringLiteral("\n        "));
     }
     if (listed.isEmpty())
         return {};

@@ -8,10 +8,11 @@ namespace {
 constexpr int kNumbers = 4;   // the list "1" to "4"
 }
 
-PortNumberBox::PortNumberBox(PortMapping mapping, PortList ports, QWidget *parent)
+PortNumberBox::PortNumberBox(PortMapping mapping, PortList ports, PortTroubles troubles, QWidget *parent)
     : QComboBox(parent),
       mapping_(std::move(mapping)),
-      ports_(std::move(ports))
+      ports_(std::move(ports)),
+      troubles_(std::move(troubles))
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
@@ -30,7 +31,15 @@ void PortNumberBox::refreshTooltips()
         survey.reached << (mapping_ ? mapping_(portNo) : QString());
     if (ports_)
         survey.ports = ports_();
-    setToolTip(survey.unreachedPorts());
+    QStringList locations = survey.reached;
+    for (const SystemPort &port : survey.ports)
+        locations << port.location;
+    locations.removeAll(QString());
+    locations.removeDuplicates();
+    for (const QString &location : locations)
+        survey.troubles.insert(location, troubles_.troubleAt(location));
+    survey.stranded = troubles_.strandedAdapters();
+    setToolTip(survey.outOfReach());
     for (int i = 0; i < count(); ++i) {
         bool isNumber = false;
         const int portNo = itemText(i).toInt(&isNumber);

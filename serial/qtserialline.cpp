@@ -60,13 +60,16 @@ SerialLine::Refusal QtSerialLine::openAt(const QString &location, const LineSett
 {
     port_.setPortName(location);
     failed_ = false;
-    if (!port_.open(QIODevice::ReadWrite))
+    if (!port_.open(QIODevice::ReadWrite)) {
+        setSystemError(port_.errorString());
         return refusalOf(port_.error());
+    }
     const bool configured = port_.setBaudRate(settings.baudRate) && port_.setParity(qtParity(settings.parity))
         && port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits))
         && port_.setStopBits(qtStopBits(settings.stopBits))
         && port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
+        setSystemError(port_.errorString());
         port_.close();
         return Refusal::SettingsRefused;
     }

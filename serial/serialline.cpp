@@ -14,14 +14,15 @@ bool SerialLine::setPortOpen(bool open)
 
 bool SerialLine::open()
 {
-    const QString location = mapping_ ? mapping_(CommPort()) : QString();
+    location_ = mapping_ ? mapping_(CommPort()) : QString();
+    systemError_.clear();
     const std::optional<LineSettings> settings = LineSettings::parse(Settings());
-    if (location.isEmpty())
+    if (location_.isEmpty())
         refusal_ = Refusal::NoSuchPort;
     else if (!settings)
         refusal_ = Refusal::SettingsRefused;
     else
-        refusal_ = openAt(location, *settings);
+        refusal_ = openAt(location_, *settings);
     return refusal_ == Refusal::None;
 }
 

@@ -59,6 +59,11 @@ public:
     // refusal() tells why. The operator is told only that it did not open.
     bool setPortOpen(bool open);
     Refusal refusal() const { return refusal_; }
+    // The device the last open went to ("/dev/ttyUSB0", "COM3"); empty when
+    // the port number named none.
+    QString location() const { return location_; }
+    // The system's own words for the last failed open, where it gave any.
+    QString systemError() const { return systemError_; }
 
     // Queues bytes for sending and returns without waiting for them to go out.
     virtual void Output(const QByteArray &bytes) = 0;
@@ -100,8 +105,10 @@ protected:
     void announceArrival();
 
     // Opens the device at `location`, the name the port number resolved to,
-    // with the parsed settings; Refusal::None when it is open.
+    // with the parsed settings; Refusal::None when it is open. A refusal
+    // passes on the system's words for it through setSystemError.
     virtual Refusal openAt(const QString &location, const LineSettings &settings) = 0;
+    void setSystemError(const QString &text) { systemError_ = text; }
     // Closes an open port; the line's own destructor calls it.
     virtual void closePort() = 0;
 
@@ -110,6 +117,8 @@ private:
 
     PortMapping mapping_;
     Refusal refusal_ = Refusal::None;
+    QString location_;
+    QString systemError_;
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");
     int inputMode_ = 0;

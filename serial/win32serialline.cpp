@@ -64,6 +64,19 @@ bool applySettings(HANDLE handle, const LineSettings &settings)
     return ::SetCommState(handle, &dcb);
 }
 
+// The system's own words for an error, in the language of this Windows.
+QString systemText(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                              | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    const QString said = length > 0 ? QString::fromWCharArray(text, int(length)).trimmed()
+                                    : QStringLiteral("Windows 错误 %1").arg(error);
+    ::LocalFree(text);
+    return said;
+}
+
 SerialLine::Refusal refusalOf(DWORD error)
 {
     switch (error) {
@@ -97,18 +110,23 @@ SerialLine::Refusal Win32SerialLine::openAt(const QString &location, const LineS
     const std::wstring path = (QStringLiteral("\\\\.\\") + location).toStdWString();
     HANDLE handle
         = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return refusalOf(::GetLastError());
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        setSystemError(systemText(error));
+        return refusalOf(error);
+    }
     handle_ = handle;
     readWait_ = -1;
     auto found = std::make_unique<FoundState>();
     found->dcb.DCBlength = sizeof found->dcb;
     if (!::GetCommState(handle, &found->dcb) || !::GetCommTimeouts(handle, &found->timeouts)) {
+        setSystemError(systemText(::GetLastError()));
         closePort();
         return Refusal::OpenFailed;
     }
     found_ = std::move(found);
     if (!applySettings(handle, settings) || !setReadWait(0)) {
+        setSystemError(systemText(::GetLastError()));
         closePort();
         return Refusal::SettingsRefused;
     }

@@ -174,7 +174,7 @@ void TestCommonDialog::writesNothingToTheHome()
     QDir::setCurrent(dir.path());
     int ends = 0;
     Form1Services services;
-    services.messageBox = [](const QString &text) { QFAIL(qPrintable(text)); };
+    services.messageBox = [](const QString &text, const QString &) { QFAIL(qPrintable(text)); };
     services.endProgram = [&] { ++ends; };
     Form1 form(services);
     form.show();

@@ -46,6 +46,7 @@ const QString kPortRefused = QStringLiteral("串口不能打开! ");
 struct Window {
     ChosenFile dialog;
     QStringList messages;
+    QStringList details;   // the line below each message's text
     int ends = 0;
     Form1 form{services()};
 
@@ -59,7 +60,10 @@ struct Window {
             QCoreApplication::processEvents();
             onEvents();
         };
-        s.messageBox = [this](const QString &text) { messages << text; };
+        s.messageBox = [this](const QString &text, const QString &detail) {
+            messages << text;
+            details << detail;
+        };
         s.endProgram = [this] { ++ends; };
         return s;
     }

@@ -29,7 +29,7 @@ struct Rig {
     ScriptedLine line;
     ReceiveState rx;
     QStringList messages;
-    PortController ports{line, [this](const QString &text) { messages << text; }};
+    PortController ports{line, [this](const QString &text, const QString &) { messages << text; }};
     std::function<void()> onEvents = [] {};
     int openportCalls = 0;
     int closeportCalls = 0;

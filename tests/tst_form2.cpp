@@ -222,7 +222,7 @@ void TestForm2::noChoiceMakesTheNextDownloadFail()
     Form1Services services;
     services.dialog = &dialog;
     services.clock = &clock;
-    services.messageBox = [&](const QString &m) { messages << m; };
+    services.messageBox = [&](const QString &m, const QString &) { messages << m; };
     services.endProgram = [] {};
     services.processEvents = [] {};
     services.portMapping = portOneAt([&] { return device.devicePath(); });

@@ -28,7 +28,7 @@ struct PortOnPty {
     QString port1;   // where port 1 leads instead of the pseudo-terminal, if set
     QtSerialLine line{portOneAt([this] { return port1.isEmpty() ? device.devicePath() : port1; })};
     QStringList messages;
-    PortController ports{line, [this](const QString &m) { messages << m; }};
+    PortController ports{line, [this](const QString &m, const QString &) { messages << m; }};
 };
 
 }   // namespace
@@ -255,7 +255,7 @@ void TestQtSerialLine::closeWaitsForTheTransmitter()
     });
     ReceiveState rx;
     QStringList messages;
-    PortController ports(line, [&](const QString &text) { messages << text; });
+    PortController ports(line, [&](const QString &text, const QString &) { messages << text; });
     DownloadProcedure::Hooks hooks;
     hooks.Openport = [&] { ports.Openport(); };
     hooks.Closeport = [&] { ports.Closeport(); };

@@ -168,7 +168,7 @@ void TestWindowsDesk::openAndExitInTheWindow()
     QStringList messages;
     int ends = 0;
     Form1Services services;
-    services.messageBox = [&](const QString &text) { messages << text; };
+    services.messageBox = [&](const QString &text, const QString &) { messages << text; };
     services.endProgram = [&] { ++ends; };
     Form1 form(services);
     form.show();

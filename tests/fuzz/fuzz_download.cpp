@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     startedAt + DownloadOracle::longestDownload(script.wordCount()) + kOverrun);
     ReceiveState rx;
     FuzzedDownload run{script, line, {}, {}, {}, 0, 0, startedAt, 0};
-    PortController ports(line, [&run](const QString &text) { run.messageBoxes << text; });
+    PortController ports(line, [&run](const QString &text, const QString &) { run.messageBoxes << text; });
 
     // Wired as the main window wires it: the receive event may run whenever
     // the download lets window events through.

@@ -17,10 +17,13 @@ struct WindowOnFakes {
     ScriptedLine line{clock, Devices::answersEverything()};
     ChosenFile dialog;
     QStringList messages;
+    QStringList details;   // the line below each message's text
     int endProgramCalls = 0;
     std::function<void()> onEvents = [] {};
     QString port1;
-    QList<SystemPort> ports;   // the system's serial ports, as the port window finds them
+    QList<SystemPort> ports;            // the system's serial ports, as the port window finds them
+    QHash<QString, QString> troubles;   // what stands in the way of a port, by location
+    QStringList stranded;               // adapters plugged in without a port
     Form1 form{services()};
 
     Form1Services services()
@@ -29,11 +32,16 @@ struct WindowOnFakes {
         s.dialog = &dialog;
         s.line = &line;
         s.clock = &clock;
-        s.messageBox = [this](const QString &text) { messages << text; };
+        s.messageBox = [this](const QString &text, const QString &detail) {
+            messages << text;
+            details << detail;
+        };
         s.endProgram = [this] { ++endProgramCalls; };
         s.processEvents = [this] { onEvents(); };
         s.portMapping = portOneAt([this] { return port1; });
         s.portList = [this] { return ports; };
+        s.portTroubles.at = [this](const QString &location) { return troubles.value(location); };
+        s.portTroubles.adaptersWithoutPort = [this] { return stranded; };
         return s;
     }
 };

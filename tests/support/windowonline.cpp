@@ -14,7 +14,7 @@ std::unique_ptr<Form1> windowOn(WindowOnLine &w)
     Form1Services services;
     services.dialog = &w.dialog;
     services.clock = &w.clock;
-    services.messageBox = [&w](const QString &text) { w.messages << text; };
+    services.messageBox = [&w](const QString &text, const QString &) { w.messages << text; };
     services.endProgram = [] {};
     services.portMapping = portOneOn(w.device);
     return std::make_unique<Form1>(services);

@@ -1,0 +1,3 @@
+#include "serial/porttroubles.h"
+
+PortTroubles systemPortTroubles() { return {}; }
