@@ -23,7 +23,8 @@ QString noSuchPort(const PortRefusal &refusal, const QStringList &stranded)
         line = QStringLiteral("%1 不存在.").arg(refusal.location);
     if (!stranded.isEmpty())
         return line + QLatin1Char(' ') + stranded.join(QLatin1Char(' '));
-    return line + QStringLiteral(" 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 中把鼠标停在串口号上就能看到.");
+    return line
+        + QStringLiteral(" 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 中把鼠标停在串口号上就能看到.");
 }
 
 }   // namespace

@@ -21,7 +21,10 @@ struct PortTroubles {
     std::function<QStringList()> adaptersWithoutPort;
 
     QString troubleAt(const QString &location) const { return at ? at(location) : QString(); }
-    QStringList strandedAdapters() const { return adaptersWithoutPort ? adaptersWithoutPort() : QStringList(); }
+    QStringList strandedAdapters() const
+    {
+        return adaptersWithoutPort ? adaptersWithoutPort() : QStringList();
+    }
 };
 
 // This system's lookups: /sys, /proc and the user's groups on Linux; the

@@ -2,42 +2,16 @@
 
 #include "serial/ftdilatency.h"
 #include "serial/portmapping.h"
+#include "serial/setupapi_win.h"
 #include "serial/windowsregistry.h"
 
-#include <windows.h>
-// after windows.h, which they build on
 #include <devguid.h>
-#include <setupapi.h>
 
 #include <QHash>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
-
-QString deviceText(HDEVINFO devices, SP_DEVINFO_DATA &device, DWORD property)
-{
-    DWORD size = 0;
-    ::SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr, nullptr, 0, &size);
-    if (size == 0)
-        return {};
-    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
-    if (!::SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr,
-                                             reinterpret_cast<PBYTE>(text.data()), size, nullptr))
-        return {};
-    return QString::fromWCharArray(text.data());
-}
-
-QString portNameOf(HDEVINFO devices, SP_DEVINFO_DATA &device)
-{
-    HKEY key = ::SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-    if (key == INVALID_HANDLE_VALUE)
-        return {};
-    const QString name = WindowsRegistry::text(key, L"PortName");
-    ::RegCloseKey(key);
-    return name;
-}
 
 // "USB Serial Port (COM3)" names the port by its number already.
 QString withoutPortName(QString friendlyName, const QString &portName)
@@ -59,9 +33,9 @@ QHash<QString, QString> deviceManagerNames()
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;
     for (DWORD i = 0; ::SetupDiEnumDeviceInfo(devices, i, &device); ++i) {
-        const QString port = portNameOf(devices, device).toUpper();
+        const QString port = SetupApi::portName(devices, device).toUpper();
         if (port.startsWith(QLatin1String("COM")))
-            names.insert(port, withoutPortName(deviceText(devices, device, SPDRP_FRIENDLYNAME), port));
+            names.insert(port, withoutPortName(SetupApi::text(devices, device, SPDRP_FRIENDLYNAME), port));
     }
     ::SetupDiDestroyDeviceInfoList(devices);
     return names;

@@ -612,7 +612,11 @@ void TestForm1::messageBoxSpeaksChinese()
     connect(&look, &QTimer::timeout, this, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (box && seen.isEmpty()) {
-            seen << box->windowTitle() << box->text();
+            seen << box->windowTitle() << box->text() << box->informativeText();
+            const QLabel *text = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            const QLabel *below = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            if (!text || !below || below->geometry().top() < text->geometry().bottom())
+                seen << QStringLiteral("the cause is not below the text");
             for (QAbstractButton *button : box->buttons())
                 seen << button->text();
             if (!box->buttons().isEmpty())
@@ -624,10 +628,11 @@ void TestForm1::messageBoxSpeaksChinese()
         }
     });
     look.start(10);
-    showMessageBox(nullptr, QStringLiteral("串口不能打开! "));
+    const QString cause = QStringLiteral("/dev/ttyUSB0 正被 minicom (进程 1234) 使用, 请先关闭它.");
+    showMessageBox(nullptr, QStringLiteral("串口不能打开! "), cause);
     QVERIFY2(!seen.isEmpty(), "no message box became the active modal window within 5 s");
     QVERIFY2(!gaveUp, "the message box was still open 5 s after its button was pressed");
-    QCOMPARE(seen, (QStringList{"KD7", "串口不能打开! ", "确定"}));
+    QCOMPARE(seen, (QStringList{"KD7", "串口不能打开! ", cause, "确定"}));
 }
 
 void TestForm1::iconHasSixteenColours()

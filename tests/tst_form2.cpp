@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "serial/form2.h"
+#include "serial/linuxporttroubles.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
 #include "serial/sysfsports.h"
@@ -17,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(QList<SystemPort>)
 
@@ -36,7 +39,12 @@ struct Window : WindowOnFakes {
 // 6.1 binds it (8250-placeholder, 8250-pnp-uart, 8250-platform-uart) or as
 // 6.5 and later do under serial-base (port-placeholder, port-uart), an FTDI
 // adapter (ftdi), a CDC-ACM board (acm), a console (console), Bluetooth
-// (rfcomm).
+// (rfcomm). Beside the ttys, the same list may hold what stands in their
+// way: "usb:ch340-usbfs", a CH340 adapter a program took through usbfs as
+// USB device 001/005; "usb:pl2303-nodriver", a PL2303 adapter no driver
+// serves; "held:PID:PROGRAM:PATH", a process holding PATH open, under proc/;
+// "group:NAME:MEMBERS", /dev/ttyUSB0 under dev/ belonging to group NAME,
+// which the group file lists with MEMBERS, and open to the group alone.
 QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
 {
     const QString root = dir.path();
@@ -50,9 +58,51 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
         return QFile::link(root + target, root + at);
     };
     const QString usb = QStringLiteral("/devices/pci0000:00/0000:00:04.0/usb1");
+    // A USB device with one interface, bound to `driver` (none: empty).
+    const auto usbDevice = [&](const QString &port, const QString &vendor, const QString &product,
+                               const QString &driver, const QString &interfaceClass = "ff") {
+        make(usb + "/" + port + "/idVendor", vendor);
+        make(usb + "/" + port + "/product", product);
+        make(usb + "/" + port + "/busnum", "1");
+        make(usb + "/" + port + "/devnum", port.section('-', 1));
+        const QString interface = usb + "/" + port + "/" + port + ":1.0";
+        make(interface + "/bInterfaceClass", interfaceClass);
+        make(interface + "/bInterfaceSubClass", interfaceClass);
+        link(interface, "/bus/usb/devices/" + port + ":1.0");
+        if (!driver.isEmpty())
+            link("/bus/usb/drivers/" + driver, interface + "/driver");
+    };
     for (const QString &tty : ttys) {
         const QString name = tty.section(QLatin1Char(':'), 0, 0);
         const QString kind = tty.section(QLatin1Char(':'), 1);
+        const QStringList fields = kind.split(QLatin1Char(':'));
+        if (name == "usb") {
+            if (kind == "ch340-usbfs")
+                usbDevice("1-5", "1a86", "USB Serial", "usbfs");
+            else
+                usbDevice("1-6", "067b", "USB-Serial Controller", {});
+            continue;
+        }
+        if (name == "held") {
+            make("/proc/" + fields.at(0) + "/comm", fields.at(1));
+            QDir().mkpath(root + "/proc/" + fields.at(0) + "/fd");
+            QFile::link(fields.at(2), root + "/proc/" + fields.at(0) + "/fd/3");
+            continue;
+        }
+        if (name == "group") {
+            QFile device(root + "/dev/ttyUSB0");
+            make("/dev/ttyUSB0");
+            device.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                  | QFile::WriteGroup);
+            if (QFileInfo(device).groupId() == 0 && ::chown(qPrintable(device.fileName()), 0, 20) != 0)
+                return {};   // as root, a group of its own, as dialout is
+            make("/etc/group",
+                 QStringLiteral("root:x:0:\n%1:x:%2:%3")
+                     .arg(fields.at(0))
+                     .arg(QFileInfo(device).groupId())
+                     .arg(fields.at(1)));
+            continue;
+        }
         const QString line = QString(name).remove(QRegularExpression(QStringLiteral("^\\D+")));
         struct Bound {
             QString device, driver;
@@ -71,6 +121,10 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
             {"ftdi", {usb + "/1-1/1-1:1.0/" + name, "usb-serial/drivers/ftdi_sio", -1}},
             {"acm", {usb + "/1-2/1-2:1.0", "usb/drivers/cdc_acm", -1}},
         };
+        if (kind == "ftdi")   // its interface is served: it is no adapter without a port
+            usbDevice("1-1", "0403", "FT232R USB UART", "ftdi_sio");
+        if (kind == "acm")
+            usbDevice("1-2", "2341", "Arduino Uno", "cdc_acm", "02");
         if (!kinds.contains(kind)) {   // a tty with no device behind it
             link("/devices/virtual/tty/" + name, "/class/tty/" + name);
             make("/devices/virtual/tty/" + name + "/dev", "4:1");
@@ -78,6 +132,7 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
         }
         const Bound bound = kinds.value(kind);
         const QString ttyDir = bound.device + "/tty/" + name;
+        make("/dev/" + name);
         link(ttyDir, "/class/tty/" + name);
         link(bound.device, ttyDir + "/device");
         link("/bus/" + bound.driver, bound.device + "/driver");
@@ -87,10 +142,6 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
     }
     make(usb + "/idVendor", "1d6b");
     make(usb + "/product", "xHCI Host Controller");
-    make(usb + "/1-1/idVendor", "0403");
-    make(usb + "/1-1/product", "FT232R USB UART");
-    make(usb + "/1-2/idVendor", "2341");
-    make(usb + "/1-2/product", "Arduino Uno");
     return root;
 }
 
@@ -222,7 +273,7 @@ void TestForm2::noChoiceMakesTheNextDownloadFail()
     Form1Services services;
     services.dialog = &dialog;
     services.clock = &clock;
-    services.messageBox = [&](const QString &m, const QString &) { messages << m; };
+    services.messageBox = [&](const QString &m, const QString &detail) { messages << m << detail; };
     services.endProgram = [] {};
     services.processEvents = [] {};
     services.portMapping = portOneAt([&] { return device.devicePath(); });
@@ -232,7 +283,9 @@ void TestForm2::noChoiceMakesTheNextDownloadFail()
     form.form2()->Command1->click();
     QCOMPARE(PortNo, qint16(0));
     form.ui.Command1->click();
-    QCOMPARE(messages, QStringList{QStringLiteral("串口不能打开! ")});
+    QCOMPARE(messages,
+             (QStringList{QStringLiteral("串口不能打开! "),
+                          QStringLiteral("没有选串口号: 请在 设置 中选一个串口号, 按 确认.")}));
     QCOMPARE(form.ui.Label4->text(), QStringLiteral("0"));
     QVERIFY(device.read(50).isEmpty());
 }
@@ -383,35 +436,69 @@ void TestForm2::tooltipsNamePortsNoNumberReaches()
 }
 
 // The ports come from the kernel's report alone, and number n opens the
-// n-th listed: each number's tooltip names what it opens.
+// n-th listed: each number's tooltip names what it opens. What stands in a
+// port's way is read from the same trees: its tooltip says it, and so does
+// the line below "串口不能打开! " when that number is refused. Each of
+// `says` is "WHERE:TEXT", WHERE being a number's tooltip (1 to 4), the box's
+// own ("box") or the refusal of a number ("refused N"); "!" before it: the
+// text is not there.
 void TestForm2::portsAsTheKernelReportsThem_data()
 {
     QTest::addColumn<QStringList>("ttys");
     QTest::addColumn<QStringList>("numbered");   // what numbers 1, 2, ... open
+    QTest::addColumn<QStringList>("says");
     const QStringList uartAndAdapter{"/dev/ttyS1", "/dev/ttyUSB0 (FT232R USB UART)"};
     const QStringList consoles{"tty0:console", "console:console", "ptmx:console"};
+    const QString noAdapterStranded = QStringLiteral("!box:插着");
     QTest::newRow("Debian 12's kernel: a UART, three placeholders, an FTDI adapter")
         << QStringList{"ttyS0:8250-placeholder", "ttyS1:8250-pnp-uart", "ttyS2:8250-placeholder",
                        "ttyS3:8250-placeholder", "ttyUSB0:ftdi"}
             + consoles
-        << uartAndAdapter;
+        << uartAndAdapter << QStringList{noAdapterStranded, "!2:没有权限"};
     QTest::newRow("kernel 6.12: the same under serial-base")
         << QStringList{"ttyS0:port-placeholder", "ttyS1:port-uart", "ttyS2:port-placeholder",
                        "ttyS3:port-placeholder", "ttyUSB0:ftdi"}
             + consoles
-        << uartAndAdapter;
+        << uartAndAdapter << QStringList{noAdapterStranded};
     QStringList ubuntu{"ttyS0:port-uart", "ttyUSB0:ftdi"};
     for (int n = 1; n < 32; ++n)
         ubuntu << QStringLiteral("ttyS%1:port-placeholder").arg(n);
     QTest::newRow("Ubuntu: a real ttyS0 among 32")
-        << ubuntu << QStringList{"/dev/ttyS0", "/dev/ttyUSB0 (FT232R USB UART)"};
+        << ubuntu << QStringList{"/dev/ttyS0", "/dev/ttyUSB0 (FT232R USB UART)"} << QStringList{};
     QTest::newRow("a CDC-ACM board and a Bluetooth port")
         << QStringList{"ttyACM0:acm", "rfcomm0:rfcomm", "ttyS0:port-placeholder"}
-        << QStringList{"/dev/rfcomm0", "/dev/ttyACM0 (Arduino Uno)"};
+        << QStringList{"/dev/rfcomm0", "/dev/ttyACM0 (Arduino Uno)"} << QStringList{noAdapterStranded};
     QTest::newRow("a platform UART, which another program may hold")
         << QStringList{"ttyS0:8250-platform-uart", "ttyS1:8250-placeholder", "ttyS10:8250-pnp-uart",
                        "ttyS2:8250-pnp-uart", "ttyUSB0:ftdi"}
-        << QStringList{"/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0 (FT232R USB UART)"};
+        << QStringList{"/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0 (FT232R USB UART)"}
+        << QStringList{};
+    QTest::newRow("a UART minicom holds, an adapter outside the user's groups")
+        << QStringList{"ttyS0:8250-pnp-uart", "ttyUSB0:ftdi", "held:1234:minicom:/dev/ttyS0",
+                       "group:dialout:"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyUSB0 (FT232R USB UART)"}
+        << QStringList{"1:/dev/ttyS0 正被 minicom (进程 1234) 使用, 请先关闭它.",
+                       "refused 1:/dev/ttyS0 正被 minicom (进程 1234) 使用",
+                       "2:/dev/ttyUSB0: 没有权限. 把用户加入 dialout 组: sudo usermod -aG dialout operator, "
+                       "然后注销并重新登录.",
+                       "refused 2:/dev/ttyUSB0: 没有权限. 把用户加入 dialout 组", "!refused 1:没有权限"};
+    QTest::newRow("a user added to the group who has not logged in again")
+        << QStringList{"ttyUSB0:ftdi", "group:dialout:root,operator"}
+        << QStringList{"/dev/ttyUSB0 (FT232R USB UART)"}
+        << QStringList{"1:用户 operator 已在 dialout 组里, 但这次登录还没有这个组: 注销并重新登录就好.",
+                       "!1:usermod"};
+    const QString brltty
+        = QStringLiteral("USB 串口适配器 CH340 (USB Serial) 插着, 但被 brltty (进程 812) 占用, 没有串口: "
+                         "不用盲文显示器的话, 执行 sudo apt remove brltty, 再拔插适配器.");
+    const QString noDriver
+        = QStringLiteral("USB 串口适配器 PL2303 (USB-Serial Controller) 插着, 但没有驱动接管它, 没有串口: "
+                         "执行 sudo modprobe pl2303, 再拔插适配器.");
+    QTest::newRow("brltty took a CH340 through usbfs; no driver serves a PL2303")
+        << QStringList{"ttyS0:8250-pnp-uart", "usb:ch340-usbfs", "usb:pl2303-nodriver",
+                       "held:812:brltty:/dev/bus/usb/001/005", "held:77:agetty:/dev/tty1"}
+        << QStringList{"/dev/ttyS0"}
+        << QStringList{"box:" + brltty, "box:" + noDriver, "2:" + brltty,
+                       "refused 2:串口 2 没有对应的串口. " + brltty, "!1:agetty"};
 }
 
 void TestForm2::portsAsTheKernelReportsThem()
@@ -420,14 +507,41 @@ void TestForm2::portsAsTheKernelReportsThem()
     QFETCH(QStringList, numbered);
     QTemporaryDir dir;
     const QString root = sysfsTree(dir, ttys);
+    QVERIFY(!root.isEmpty());
     const PortList list = [root] { return sysfsSerialPorts(root); };
-    Form2 form2(numberedInListOrder(list), list);
+    LinuxSystemView view{root, root + "/proc", root + "/etc/group", root, 1, {}};
+    view.account.name = QStringLiteral("operator");
+    // The user is in none of the files' groups: a file open to its group alone is closed to it.
+    view.account.mayReadWrite
+        = [](const QString &path) { return QFileInfo(path).permissions().testFlag(QFile::ReadOther); };
+    const PortTroubles troubles = linuxPortTroubles(view);
+    const PortMapping mapping = numberedInListOrder(list);
+    Form2 form2(mapping, list, troubles);
     form2.show();
     const QComboBox *box = form2.COMBO1(1);
     for (int portNo = 1; portNo <= 4; ++portNo) {
         const QString opens = numbered.value(portNo - 1, QStringLiteral("没有这个串口"));
         const QString tip = box->itemData(portNo - 1, Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("串口 %1: %2").arg(portNo).arg(opens)), qPrintable(tip));
+    }
+    QFETCH(QStringList, says);
+    for (const QString &expected : says) {
+        const bool absent = expected.startsWith(QLatin1Char('!'));
+        const QString where = expected.section(QLatin1Char(':'), 0, 0).mid(absent ? 1 : 0);
+        const int portNo = where.section(QLatin1Char(' '), -1).toInt();
+        QString shown = box->toolTip();
+        if (where.startsWith(QLatin1String("refused"))) {
+            const QString location = mapping(portNo);
+            shown = explainRefusal(
+                {portNo, location,
+                 location.isEmpty() ? SerialLine::Refusal::NoSuchPort : SerialLine::Refusal::InUse,
+                 QStringLiteral("Permission denied")},
+                troubles);
+        } else if (portNo > 0) {
+            shown = box->itemData(portNo - 1, Qt::ToolTipRole).toString();
+        }
+        QVERIFY2(shown.contains(expected.section(QLatin1Char(':'), 1)) != absent,
+                 qPrintable(expected + QStringLiteral("\n  shown: ") + shown));
     }
 }
 

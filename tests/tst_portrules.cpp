@@ -3,6 +3,7 @@
 #include "serial/linesettings.h"
 #include "serial/lowlatency.h"
 #include "serial/portmapping.h"
+#include "serial/problemdevices.h"
 
 #include <QTest>
 
@@ -16,7 +17,11 @@ private slots:
     void portOrder();
     void lowLatencyIsGivenBack_data();
     void lowLatencyIsGivenBack();
+    void windowsAdaptersWithProblems_data();
+    void windowsAdaptersWithProblems();
 };
+
+Q_DECLARE_METATYPE(QList<WindowsDevice>)
 
 void TestPortRules::settingsText_data()
 {
@@ -104,6 +109,75 @@ void TestPortRules::lowLatencyIsGivenBack()
     lowLatency.giveBack(driver);
     QTEST(mode, "afterClose");
     QTEST(switches, "switches");
+}
+
+// Device lists as SetupAPI gives them: what stands at a COM port, the
+// adapters with a problem, and the line under "串口不能打开! " for port 3.
+void TestPortRules::windowsAdaptersWithProblems_data()
+{
+    QTest::addColumn<QList<WindowsDevice>>("devices");
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("refusedPort3");
+    const QString ports = QStringLiteral("{4D36E978-E325-11CE-BFC1-08002BE10318}");
+    const WindowsDevice ch340{{"USB\\VID_1A86&PID_7523&REV_0254", "USB\\VID_1A86&PID_7523"},
+                              {"USB\\Class_FF&SubClass_01&Prot_02", "USB\\Class_FF"},
+                              {},
+                              "USB2.0-Serial",
+                              {},
+                              28};
+    const QString noDriver = QStringLiteral("USB 串口适配器 (USB2.0-Serial) 没有安装驱动 (设备管理器代码 "
+                                            "28): 装上 WCH 的 CH341SER 驱动, 再拔插适配器.");
+    QTest::newRow("a CH340 with no driver (code 28)")
+        << QList<WindowsDevice>{ch340} << "COM3" << QString() << QStringList{noDriver}
+        << "串口 3 (COM3) 不存在. " + noDriver;
+    const QString clone = QStringLiteral(
+        "COM3: USB 串口适配器 (Prolific USB-to-Serial Comm Port) 的驱动不能启动它 (设备管理器代码 10): "
+        "多半是仿制的 PL2303 芯片, Prolific 的新驱动不认它: 换一个适配器 (CH340, FTDI 或 CP210x), "
+        "或装 Prolific 的旧版驱动.");
+    QTest::newRow("a PL2303 clone its driver will not start (code 10)")
+        << QList<WindowsDevice>{{{"USB\\VID_067B&PID_2303&REV_0300"},
+                                 {},
+                                 ports,
+                                 "Prolific USB-to-Serial Comm Port (COM3)",
+                                 "COM3",
+                                 10}}
+        << "COM3" << clone << QStringList{clone} << clone;
+    const QString disabled = QStringLiteral("COM4: USB 串口适配器 (USB Serial Port) 被停用了 (设备管理器代码 "
+                                            "22): 在设备管理器中右键点它, 选 启用设备.");
+    QTest::newRow("an FTDI adapter that is disabled (code 22)")
+        << QList<WindowsDevice>{{{"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000"},
+                                 {},
+                                 ports,
+                                 "USB Serial Port (COM4)",
+                                 "COM4",
+                                 22}}
+        << "COM4" << disabled << QStringList{disabled} << "串口 3 (COM3) 不存在. " + disabled;
+    WindowsDevice working = ch340;
+    working.problem = 0;
+    QTest::newRow("a working adapter and a faulty device that is no serial adapter")
+        << QList<WindowsDevice>{working,
+                                {{"PCI\\VEN_8086&DEV_A13A"},
+                                 {},
+                                 {},
+                                 "PCI Simple Communications Controller",
+                                 {},
+                                 28}}
+        << "COM3" << QString() << QStringList{}
+        << "串口 3 (COM3) 不存在. 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 "
+           "中把鼠标停在串口号上就能看到.";
+}
+
+void TestPortRules::windowsAdaptersWithProblems()
+{
+    QFETCH(QList<WindowsDevice>, devices);
+    QFETCH(QString, location);
+    const PortTroubles troubles = windowsPortTroubles([devices] { return devices; });
+    QTEST(troubles.troubleAt(location), "at");
+    QTEST(troubles.strandedAdapters(), "listed");
+    QTEST(explainRefusal({3, "COM3", SerialLine::Refusal::NoSuchPort, "系统找不到指定的文件。"}, troubles),
+          "refusedPort3");
 }
 
 QTEST_GUILESS_MAIN(TestPortRules)

@@ -1,0 +1,82 @@
+#include "serial/deviceaccess.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <vector>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A group as a line of the group file gives it: its name and its members.
+struct GroupEntry {
+    QString name;
+    QStringList members;
+};
+
+GroupEntry groupWithId(const QString &groupFile, uint gid)
+{
+    QFile file(groupFile);
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd()) {
+            const QStringList fields = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char(':'));
+            bool isNumber = false;
+            if (fields.size() >= 4 && fields.at(2).toUInt(&isNumber) == gid && isNumber)
+                return {fields.at(0), fields.at(3).split(QLatin1Char(','), Qt::SkipEmptyParts)};
+        }
+    }
+    return {QString::number(gid), {}};
+}
+
+QString userName(uid_t uid)
+{
+    const passwd *user = ::getpwuid(uid);
+    return user ? QString::fromLocal8Bit(user->pw_name) : QString::number(uid);
+}
+
+}   // namespace
+
+UserAccount UserAccount::current()
+{
+    UserAccount account;
+    if (const passwd *user = ::getpwuid(::geteuid()))
+        account.name = QString::fromLocal8Bit(user->pw_name);
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(size_t(std::max(count, 0)));
+    if (count > 0 && ::getgroups(count, groups.data()) == count)
+        for (gid_t gid : groups)
+            account.sessionGroups << uint(gid);
+    account.sessionGroups << uint(::getegid());
+    account.mayReadWrite = [](const QString &path) {
+        return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+    };
+    return account;
+}
+
+QString deviceAccessTrouble(const QString &path, const QString &root, const UserAccount &account,
+                            const QString &groupFile)
+{
+    const QString file = root + path;
+    struct stat status = {};
+    if (::stat(QFile::encodeName(file).constData(), &status) != 0)
+        return {};
+    if (!account.mayReadWrite || account.mayReadWrite(file))
+        return {};
+    const GroupEntry group = groupWithId(groupFile, uint(status.st_gid));
+    const QString noAccess = QStringLiteral("%1: 没有权限.").arg(path);
+    // Root's group, or a group the user already has: no group to join helps.
+    if (status.st_gid == 0 || account.sessionGroups.contains(uint(status.st_gid)))
+        return noAccess
+            + QStringLiteral(" 它属于用户 %1 和 %2 组, 不让用户 %3 读写: 请管理员修改它的权限.")
+                  .arg(userName(status.st_uid), group.name, account.name);
+    if (group.members.contains(account.name))
+        return noAccess
+            + QStringLiteral(" 用户 %1 已在 %2 组里, 但这次登录还没有这个组: 注销并重新登录就好.")
+                  .arg(account.name, group.name);
+    return noAccess
+        + QStringLiteral(" 把用户加入 %1 组: sudo usermod -aG %1 %2, 然后注销并重新登录.")
+              .arg(group.name, account.name.isEmpty() ? QStringLiteral("用户名") : account.name);
+}

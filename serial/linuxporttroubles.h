@@ -1,0 +1,27 @@
+#pragma once
+
+#include "serial/deviceaccess.h"
+#include "serial/porttroubles.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+// Where a Linux system's port troubles are read: the kernel's reports of its
+// devices and processes, the group file and the user's account. Tests point
+// each at a small folder tree of their own.
+struct LinuxSystemView {
+    QString sysfs = QStringLiteral("/sys");
+    QString proc = QStringLiteral("/proc");
+    QString groupFile = QStringLiteral("/etc/group");
+    QString deviceRoot;   // where device files such as /dev/ttyUSB0 are found: the system's own root
+    qint64 ownPid = QCoreApplication::applicationPid();
+    UserAccount account = UserAccount::current();
+};
+
+// What stands in the way of a port on Linux: no permission (the group that
+// owns the device, and whether joining it or only a new login is needed),
+// then another program that holds it open (its name and process id). An
+// adapter without a port is one no driver serves, or one a program took
+// through usbfs (brltty, the Braille display daemon, does this to the common
+// adapters), with that program named.
+PortTroubles linuxPortTroubles(const LinuxSystemView &view);

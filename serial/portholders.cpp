@@ -1,0 +1,111 @@
+#include "serial/portholders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kNamedAtMost = 3;
+
+QString processName(const QString &procRoot, const QString &pid)
+{
+    QFile comm(procRoot + QLatin1Char('/') + pid + QStringLiteral("/comm"));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(comm.readLine()).trimmed();
+}
+
+// The process folders: names that are numbers.
+QStringList processIds(const QString &procRoot)
+{
+    QStringList pids;
+    for (const QString &name : QDir(procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isNumber = false;
+        name.toLongLong(&isNumber);
+        if (isNumber)
+            pids << name;
+    }
+    return pids;
+}
+
+QString linkTarget(const QByteArray &link)
+{
+    char target[4096];
+    const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1);
+    return length > 0 ? QString::fromLocal8Bit(target, int(length)) : QString();
+}
+
+enum class Opened {
+    No,
+    Yes,
+    Unreadable
+};
+
+// Whether the process has one of `paths` open.
+Opened hasOpen(const QString &fdFolder, const QStringList &paths)
+{
+    const QByteArray folder = QFile::encodeName(fdFolder);
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return errno == EACCES ? Opened::Unreadable : Opened::No;
+    Opened found = Opened::No;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        if (paths.contains(linkTarget(folder + '/' + entry->d_name))) {
+            found = Opened::Yes;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+}   // namespace
+
+QString PortHolders::named() const
+{
+    QStringList names;
+    for (const PortHolder &holder : known.mid(0, kNamedAtMost))
+        names << QStringLiteral("%1 (进程 %2)").arg(holder.program).arg(holder.pid);
+    return names.join(QStringLiteral(", "));
+}
+
+PortHolders portHolders(const QString &procRoot, const QStringList &paths, qint64 ownPid)
+{
+    QStringList wanted = paths;
+    for (const QString &path : paths) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty())
+            wanted << canonical;
+    }
+    wanted.removeDuplicates();
+    PortHolders holders;
+    for (const QString &pid : processIds(procRoot)) {
+        if (pid.toLongLong() == ownPid)
+            continue;
+        switch (hasOpen(procRoot + QLatin1Char('/') + pid + QStringLiteral("/fd"), wanted)) {
+        case Opened::Yes: holders.known.append({processName(procRoot, pid), pid.toLongLong()}); break;
+        case Opened::Unreadable: holders.othersUnreadable = true; break;
+        case Opened::No: break;
+        }
+    }
+    std::sort(holders.known.begin(), holders.known.end(),
+              [](const PortHolder &a, const PortHolder &b) { return a.pid < b.pid; });
+    return holders;
+}
+
+QList<PortHolder> runningPrograms(const QString &procRoot, const QString &program)
+{
+    QList<PortHolder> running;
+    for (const QString &pid : processIds(procRoot))
+        if (processName(procRoot, pid) == program)
+            running.append({program, pid.toLongLong()});
+    return running;
+}
