@@ -121,7 +121,8 @@ DownloadProcedure::Step DownloadProcedure::awaitOutputDrained()
 }
 
 // Polls the input for 0.5 s. An acknowledgement counts only when it is the
-// last byte drained at a look; other bytes are skipped.
+// last byte drained at a look; other bytes are skipped. An abort ends the
+// wait at the next look, so a silent device does not hold it for seconds.
 DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
 {
     rx_.RxByte = 0;
@@ -134,6 +135,8 @@ DownloadProcedure::Step DownloadProcedure::awaitAcknowledgement()
         if (WireProtocol::isAcknowledgement(rx_.RxByte))
             return Step::Acknowledged;
         showResponsive();
+        if (aborted_)
+            return Step::Aborted;
         line_.waitForInput(int(std::ceil(std::min(kAckWait - elapsed, kWaitSlice) * 1000.0)));
     }
     return Step::TimedOut;

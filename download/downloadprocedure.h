@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 // How a download ended, and the text Label4 shows for it.
@@ -54,8 +55,10 @@ public:
     DownloadProcedure(SerialLine &line, ReceiveState &rx, Clock &clock, Hooks hooks);
 
     DownloadOutcome run(const ProgramImage &image);
-    // Ends a running download at its next look at window events, without
-    // touching the port again.
+    // Ends a running download at its next look at window events or at the
+    // input, so at a frame boundary: no message is written after it, and the
+    // port closes once the last one has left. Safe from any thread; run()
+    // starts each download afresh.
     void abort() { aborted_ = true; }
     bool running() const { return running_; }
 
@@ -91,6 +94,6 @@ private:
     Clock &clock_;
     Hooks hooks_;
     bool running_ = false;
-    bool aborted_ = false;
+    std::atomic<bool> aborted_{false};
     int lastMessageBytes_ = 0;   // the length of the last message written
 };

@@ -31,6 +31,7 @@ struct Rig {
     QStringList messages;
     PortController ports{line, [this](const QString &text, const QString &) { messages << text; }};
     std::function<void()> onEvents = [] {};
+    std::function<void()> onLook = [] {};   // each look at the input that processes no events
     int openportCalls = 0;
     int closeportCalls = 0;
     DownloadProcedure procedure{line, rx, clock, hooks()};
@@ -47,6 +48,7 @@ struct Rig {
             ports.Closeport();
         };
         h.processEvents = [this] { onEvents(); };
+        h.showResponsive = [this] { onLook(); };
         return h;
     }
 
@@ -81,7 +83,8 @@ private slots:
     void closeWaitsForTheLastMessage();
     void stuckLineHoldsTheCloseOneSecond();
     void unopenablePortEndsBeforeWriting();
-    void exitDuringDownloadStopsWriting();
+    void abortEndsAtAFrameBoundary_data();
+    void abortEndsAtAFrameBoundary();
     void frameBytes_data();
     void frameBytes();
 };
@@ -304,18 +307,40 @@ void TestDownloadProcedure::unopenablePortEndsBeforeWriting()
     QCOMPARE(rig.closeportCalls, 1);
 }
 
-void TestDownloadProcedure::exitDuringDownloadStopsWriting()
+// Exit in the window (at a look at events), or an interrupt during a wait
+// for an answer: nothing is written after it, the port closes once the last
+// frame has left, and a silent device's wait ends at once, not seconds later.
+void TestDownloadProcedure::abortEndsAtAFrameBoundary_data()
 {
-    Rig rig(Devices::answersEverything());
+    QTest::addColumn<AnswerPolicy>("device");
+    QTest::addColumn<bool>("whileAwaitingAnswer");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("exit while the second frame leaves") << Devices::answersEverything() << false << 2;
+    QTest::newRow("interrupt during a silent device's handshake") << Devices::silent() << true << 0;
+    QTest::newRow("interrupt while word 1 awaits its answer") << Devices::stopsAtFrame(1) << true << 2;
+}
+
+void TestDownloadProcedure::abortEndsAtAFrameBoundary()
+{
+    QFETCH(AnswerPolicy, device);
+    QFETCH(bool, whileAwaitingAnswer);
+    QFETCH(int, frames);
+    Rig rig(device);
     rig.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;
-    rig.onEvents = [&] {
-        if (rig.line.frames().size() == 2)
-            rig.procedure.abort();   // while the second frame is still leaving
+    double abortedAt = 0;
+    (whileAwaitingAnswer ? rig.onLook : rig.onEvents) = [&] {
+        if (rig.line.frames().size() == frames && abortedAt == 0) {
+            abortedAt = rig.clock.now();
+            rig.procedure.abort();
+        }
     };
     QCOMPARE(rig.download(10).end, DownloadOutcome::End::Aborted);
-    QCOMPARE(rig.line.frames().size(), 2);
+    QCOMPARE(rig.line.frames().size(), frames);
+    QCOMPARE(rig.line.count(HostMessage::Handshake), 1);
     QCOMPARE(rig.line.count(HostMessage::EndMarker), 0);
     QCOMPARE(rig.line.closesWhileSending, 0);   // the port closed once the frame had left
+    QVERIFY(!rig.line.PortOpen());
+    QVERIFY(rig.clock.now() - abortedAt < DownloadProcedure::kAckWait);
 }
 
 void TestDownloadProcedure::frameBytes_data()
