@@ -61,21 +61,21 @@ public:
             ++p_;
         }
         if (p_ == end_ || !isDigit(*p_)) {
-            why = QStringLiteral("expected a decimal number");
+            why = QStringLiteral("这里应是一个十进制数");
             return false;
         }
         qint64 magnitude = 0;
         while (p_ != end_ && isDigit(*p_)) {
             magnitude = magnitude * 10 + (*p_ - '0');
             if (magnitude > 2147483648LL) {
-                why = QStringLiteral("number too large for 32 bits");
+                why = QStringLiteral("数太大");
                 return false;
             }
             ++p_;
         }
         value = negative ? -magnitude : magnitude;
         if (value > 2147483647LL) {
-            why = QStringLiteral("number too large for 32 bits");
+            why = QStringLiteral("数太大");
             return false;
         }
         return true;
@@ -97,11 +97,23 @@ bool toWord(qint64 number, quint16 &word)
     return true;
 }
 
-ParsedObjectFile refused(const QString &why, qsizetype offset)
+// The line `offset` falls on, from 1: LF, CRLF and CR each end a line.
+int lineAt(const QByteArray &text, qsizetype offset)
+{
+    int line = 1;
+    for (qsizetype i = 0; i < offset && i < text.size(); ++i) {
+        if (text.at(i) == '\n' || (text.at(i) == '\r' && (i + 1 == text.size() || text.at(i + 1) != '\n')))
+            ++line;
+    }
+    return line;
+}
+
+ParsedObjectFile refused(const QString &why, const QByteArray &text, qsizetype offset)
 {
     ParsedObjectFile result;
     result.error = why;
     result.errorOffset = offset;
+    result.errorLine = lineAt(text, offset);
     return result;
 }
 
@@ -119,12 +131,12 @@ ParsedObjectFile ObjectFileParser::parse(const QByteArray &wholeText)
         qint64 number = 0;
         QString why;
         if (!in.readNumber(number, why))
-            return refused(why, in.offset());
+            return refused(why, text, in.offset());
         quint16 word = 0;
         if (!toWord(number, word))
-            return refused(QStringLiteral("number outside 16 bits"), numberStart);
+            return refused(QStringLiteral("数不在 -65536 到 65535 之间"), text, numberStart);
         if (result.words.size() == kMaxWords)
-            return refused(QStringLiteral("more than 32768 numbers"), numberStart);
+            return refused(QStringLiteral("多于 32768 个数"), text, numberStart);
         result.words.push_back(word);
 
         // A number ends at a blank, a comma or the end of the text; a comma
@@ -135,13 +147,13 @@ ParsedObjectFile ObjectFileParser::parse(const QByteArray &wholeText)
             break;
         if (in.peek() == ',') {
             if (after.lineBreak)
-                return refused(QStringLiteral("empty field at the start of a line"), in.offset());
+                return refused(QStringLiteral("行首的逗号前没有数"), text, in.offset());
             in.advance();
             in.skipBlanks();
             if (in.atEnd())
-                return refused(QStringLiteral("empty field after a comma"), in.offset());
+                return refused(QStringLiteral("逗号后面没有数"), text, in.offset());
         } else if (!after.any) {
-            return refused(QStringLiteral("unexpected character"), in.offset());
+            return refused(QStringLiteral("有不属于数的字符"), text, in.offset());
         }
     }
     result.ok = true;

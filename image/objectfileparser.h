@@ -9,8 +9,9 @@
 struct ParsedObjectFile {
     bool ok = false;
     std::vector<quint16> words;
-    QString error;   // for diagnostics; the operator sees one fixed message
+    QString error;   // why, in Chinese: the window shows one fixed message, the command line this after it
     qsizetype errorOffset = -1;
+    int errorLine = 0;   // the line the refusal points at, from 1; 0 when no line is to blame
 };
 
 // Reads an object file's text: decimal integers with an optional sign, one

@@ -11,7 +11,7 @@ ParsedObjectFile ObjectFileReader::read(const QString &path)
         return failed;
     }
     if (file.bytes.size() > kMaxFileBytes) {
-        failed.error = QStringLiteral("file too large for a program");
+        failed.error = QStringLiteral("文件太大, 不会是程序");
         return failed;
     }
     return ObjectFileParser::parse(file.bytes);

@@ -34,7 +34,15 @@ RegularFileRead refused(const QString &why)
     return read;
 }
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+// The two causes an operator meets most in their own words; others in the system's.
+QString systemError()
+{
+    if (errno == ENOENT)
+        return QStringLiteral("文件不存在");
+    if (errno == EACCES)
+        return QStringLiteral("没有读这个文件的权限");
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 bool isRegular(int fd)
 {
@@ -42,7 +50,7 @@ bool isRegular(int fd)
     return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 
-const QString kNotAFile = QStringLiteral("not a regular file");
+const QString kNotAFile = QStringLiteral("不是普通文件");
 
 // Opens the file for reading only once it is known to be a regular file. On
 // Linux the name is first resolved without opening anything (O_PATH), so a

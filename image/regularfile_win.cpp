@@ -15,7 +15,16 @@ RegularFileRead refused(const QString &why)
     return read;
 }
 
-QString systemError() { return QStringLiteral("Windows error %1").arg(::GetLastError()); }
+// The two causes an operator meets most in their own words; others by number.
+QString systemError()
+{
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return QStringLiteral("文件不存在");
+    if (error == ERROR_ACCESS_DENIED)
+        return QStringLiteral("没有读这个文件的权限");
+    return QStringLiteral("Windows 错误 %1").arg(error);
+}
 
 // A path as CreateFileW takes it; one longer than MAX_PATH goes in the
 // extended form, which has no length limit.
@@ -59,7 +68,7 @@ RegularFileRead readRegularFile(const QString &path, qint64 limit)
     BY_HANDLE_FILE_INFORMATION information = {};
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &information)
         || (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return refused(QStringLiteral("not a regular file"));
+        return refused(QStringLiteral("不是普通文件"));
     RegularFileRead read;
     char chunk[64 * 1024];
     while (read.bytes.size() < limit) {

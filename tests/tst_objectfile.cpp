@@ -93,33 +93,38 @@ void TestObjectFile::acceptedText()
 void TestObjectFile::refusedText_data()
 {
     QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");   // the line the refusal names
 
-    QTest::newRow("70000 does not fit 16 bits") << QByteArray("1,70000");
-    QTest::newRow("-70000 does not fit 16 bits") << QByteArray("-70000");
-    QTest::newRow("-65537 does not fit 16 bits") << QByteArray("-65537");
-    QTest::newRow("too large for 32 bits") << QByteArray("99999999999");
-    QTest::newRow("2147483648") << QByteArray("2147483648");
-    QTest::newRow("letters") << QByteArray("1,abc,3");
-    QTest::newRow("letters after digits") << QByteArray("12ab");
-    QTest::newRow("decimal point") << QByteArray("1.5");
-    QTest::newRow("hexadecimal") << QByteArray("0x10");
-    QTest::newRow("empty field between commas") << QByteArray("1,,2");
-    QTest::newRow("leading comma") << QByteArray(",1");
-    QTest::newRow("trailing comma") << QByteArray("1,2,");
-    QTest::newRow("comma opening a line") << QByteArray("1\r\n,2");
-    QTest::newRow("comma alone on a line") << QByteArray("1\r\n,\r\n2");
-    QTest::newRow("comma after blanks opening a line") << QByteArray("1\n \t,2");
-    QTest::newRow("65536 does not fit 16 bits") << QByteArray("65536");
-    QTest::newRow("sign alone") << QByteArray("1 - 2");
-    QTest::newRow("minus between numbers") << QByteArray("10-5");
-    QTest::newRow("plus between numbers") << QByteArray("3+4");
-    QTest::newRow("quoted number") << QByteArray("\"1\"");
+    QTest::newRow("70000 does not fit 16 bits") << QByteArray("1,70000") << 1;
+    QTest::newRow("-70000 does not fit 16 bits") << QByteArray("-70000") << 1;
+    QTest::newRow("-65537 does not fit 16 bits") << QByteArray("-65537") << 1;
+    QTest::newRow("too large for 32 bits") << QByteArray("99999999999") << 1;
+    QTest::newRow("2147483648") << QByteArray("2147483648") << 1;
+    QTest::newRow("letters") << QByteArray("1,abc,3") << 1;
+    QTest::newRow("letters after digits") << QByteArray("12ab") << 1;
+    QTest::newRow("decimal point") << QByteArray("1.5") << 1;
+    QTest::newRow("hexadecimal") << QByteArray("0x10") << 1;
+    QTest::newRow("empty field between commas") << QByteArray("1,,2") << 1;
+    QTest::newRow("leading comma") << QByteArray(",1") << 1;
+    QTest::newRow("trailing comma") << QByteArray("1,2,") << 1;
+    QTest::newRow("comma opening a line") << QByteArray("1\r\n,2") << 2;
+    QTest::newRow("comma alone on a line") << QByteArray("1\r\n,\r\n2") << 2;
+    QTest::newRow("comma after blanks opening a line") << QByteArray("1\n \t,2") << 2;
+    QTest::newRow("65536 does not fit 16 bits") << QByteArray("65536") << 1;
+    QTest::newRow("letters on the third CRLF line") << QByteArray("1\r\n2\r\nx") << 3;
+    QTest::newRow("trailing comma on the third CR line") << QByteArray("1\r2\r3,") << 3;
+    QTest::newRow("sign alone") << QByteArray("1 - 2") << 1;
+    QTest::newRow("minus between numbers") << QByteArray("10-5") << 1;
+    QTest::newRow("plus between numbers") << QByteArray("3+4") << 1;
+    QTest::newRow("quoted number") << QByteArray("\"1\"") << 1;
     QTest::newRow("NUL byte") << QByteArray("1\0"
                                             "2",
-                                            3);
+                                            3)
+                              << 1;
     QTest::newRow("UTF-16 text") << QByteArray("\xFF\xFE"
                                                "1\0",
-                                               4);
+                                               4)
+                                 << 1;
 }
 
 void TestObjectFile::refusedText()
@@ -129,6 +134,7 @@ void TestObjectFile::refusedText()
     QVERIFY(!parsed.ok);
     QVERIFY(parsed.words.empty());
     QVERIFY(!parsed.error.isEmpty());
+    QTEST(parsed.errorLine, "line");
 }
 
 static QByteArray numbersText(int count)
