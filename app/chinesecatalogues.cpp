@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QTranslator>
 
-// The catalogues are built into the windows' library; naming them here keeps
+// The catalogues are built into the core library; naming them here keeps
 // the linker from leaving them out of the program.
 static void includeCatalogues() { Q_INIT_RESOURCE(catalogues); }
 

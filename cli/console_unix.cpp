@@ -1,0 +1,60 @@
+#include "cli/console.h"
+
+#include <QByteArray>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+void writeAll(int fd, const QByteArray &bytes)
+{
+    const char *next = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;   // a closed pipe or a full disk: what is left is lost, the download goes on
+        next += written;
+        left -= written;
+    }
+}
+
+// A terminal that understands cursor movement: not a dumb one.
+bool isCapableTerminal(int fd)
+{
+    const char *term = std::getenv("TERM");
+    return ::isatty(fd) == 1 && term && std::strcmp(term, "dumb") != 0;
+}
+
+// UTF-8, as every terminal of this system's users takes it; progress is
+// redrawn with the cursor movements of VT100 terminals.
+class TerminalConsole : public Console {
+public:
+    void print(const QString &text) override { writeAll(STDOUT_FILENO, text.toUtf8()); }
+    void complain(const QString &text) override { writeAll(STDERR_FILENO, text.toUtf8()); }
+    bool showsProgress() const override { return progress_; }
+
+    void redraw(const QStringList &lines) override
+    {
+        QByteArray out;
+        if (drawn_ > 0)   // to the start of the first line drawn, and erase to the end of the screen
+            out += "\r\033[" + QByteArray::number(drawn_) + "A\033[J";
+        for (const QString &line : lines)
+            out += line.toUtf8() + '\n';
+        drawn_ = int(lines.size());
+        writeAll(STDERR_FILENO, out);
+    }
+
+private:
+    bool progress_ = isCapableTerminal(STDERR_FILENO);
+    int drawn_ = 0;
+};
+
+}   // namespace
+
+std::unique_ptr<Console> systemConsole() { return std::make_unique<TerminalConsole>(); }

@@ -1,0 +1,95 @@
+#include "cli/console.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+// One of the standard handles: a console, written in UTF-16 so that any
+// code page shows the Chinese right, or a file or pipe, written in UTF-8
+// with Windows' line ends.
+class StandardHandle {
+public:
+    explicit StandardHandle(DWORD which) : handle_(::GetStdHandle(which))
+    {
+        DWORD mode = 0;
+        console_ = usable() && ::GetConsoleMode(handle_, &mode);
+    }
+
+    bool isConsole() const { return console_; }
+    HANDLE handle() const { return handle_; }
+
+    void write(const QString &text) const
+    {
+        if (!usable())
+            return;
+        if (console_) {
+            writeConsole(text);
+            return;
+        }
+        const QByteArray bytes = QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toUtf8();
+        for (qsizetype done = 0; done < bytes.size();) {
+            DWORD written = 0;
+            if (!::WriteFile(handle_, bytes.constData() + done, DWORD(bytes.size() - done), &written, nullptr)
+                || written == 0)
+                return;   // a closed pipe: what is left is lost, the download goes on
+            done += written;
+        }
+    }
+
+private:
+    bool usable() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+    // In pieces: old consoles refuse one large write.
+    void writeConsole(const QString &text) const
+    {
+        constexpr int kPiece = 4096;
+        for (int at = 0; at < text.size(); at += kPiece) {
+            const int length = std::min(kPiece, int(text.size()) - at);
+            DWORD written = 0;
+            if (!::WriteConsoleW(handle_, text.utf16() + at, DWORD(length), &written, nullptr))
+                return;
+        }
+    }
+
+    HANDLE handle_;
+    bool console_ = false;
+};
+
+// Progress is redrawn with the console's own calls, which every Windows from
+// 7 on has (Windows 7's console knows no escape sequences). The block is
+// found again from where the cursor stands after it, so a console that
+// scrolled meanwhile loses nothing.
+class WindowsConsole : public Console {
+public:
+    void print(const QString &text) override { out_.write(text); }
+    void complain(const QString &text) override { err_.write(text); }
+    bool showsProgress() const override { return err_.isConsole(); }
+
+    void redraw(const QStringList &lines) override
+    {
+        if (!err_.isConsole())
+            return;
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        if (drawn_ > 0 && ::GetConsoleScreenBufferInfo(err_.handle(), &info)) {
+            const COORD top = {0, SHORT(std::max(0, info.dwCursorPosition.Y - drawn_))};
+            const DWORD cells = DWORD(info.dwCursorPosition.Y - top.Y + 1) * DWORD(info.dwSize.X);
+            DWORD filled = 0;
+            ::FillConsoleOutputCharacterW(err_.handle(), L' ', cells, top, &filled);
+            ::SetConsoleCursorPosition(err_.handle(), top);
+        }
+        for (const QString &line : lines)
+            err_.write(line + QLatin1Char('\n'));
+        drawn_ = int(lines.size());
+    }
+
+private:
+    StandardHandle out_{STD_OUTPUT_HANDLE};
+    StandardHandle err_{STD_ERROR_HANDLE};
+    int drawn_ = 0;
+};
+
+}   // namespace
+
+std::unique_ptr<Console> systemConsole() { return std::make_unique<WindowsConsole>(); }

@@ -1,0 +1,78 @@
+#include "cli/portlisting.h"
+
+#include "cli/jsonline.h"
+#include "cli/porttarget.h"
+
+#include <QHash>
+#include <QJsonObject>
+
+namespace {
+
+// Asks the window's numbering which number opens each port, so the list can
+// never number a port otherwise than a download does. Numbers are tried
+// until every port is found: on Linux the first ones reach them all, on
+// Windows COMn is n whatever comes before it.
+QHash<QString, int> numbersOf(const QList<SystemPort> &ports, const PortMapping &numbering)
+{
+    QHash<QString, int> numbers;
+    for (int n = 1; n <= PortTarget::kLargestNumber && numbers.size() < ports.size(); ++n) {
+        const QString location = numbering(n);
+        if (!location.isEmpty() && !numbers.contains(location))
+            numbers.insert(location, n);
+    }
+    return numbers;
+}
+
+QString latencyText(const std::optional<int> &milliseconds)
+{
+    return milliseconds ? QStringLiteral(", 延迟计时器 %1 毫秒").arg(*milliseconds) : QString();
+}
+
+}   // namespace
+
+PortListing::PortListing(const QList<SystemPort> &ports, const PortMapping &numbering,
+                         const PortTroubles &troubles)
+    : stranded_(troubles.strandedAdapters())
+{
+    const QHash<QString, int> numbers = numbersOf(ports, numbering);
+    for (const SystemPort &port : ports)
+        entries_.append({numbers.value(port.location), port, troubles.troubleAt(port.location)});
+}
+
+QString PortListing::text() const
+{
+    QString text;
+    if (entries_.isEmpty())
+        text += QStringLiteral("这台电脑没有串口.\n");
+    for (const Entry &entry : entries_) {
+        const QString number
+            = entry.number > 0 ? QStringLiteral("端口 %1").arg(entry.number) : QStringLiteral("无编号");
+        const QString about
+            = entry.port.description.isEmpty() ? QString() : QStringLiteral("  ") + entry.port.description;
+        text += QStringLiteral("%1  %2%3%4\n")
+                    .arg(number, entry.port.location, about, latencyText(entry.port.latencyTimerMs));
+        if (!entry.trouble.isEmpty())
+            text += QStringLiteral("    不能用: ") + entry.trouble + QLatin1Char('\n');
+    }
+    for (const QString &adapter : stranded_)
+        text += adapter + QLatin1Char('\n');
+    return text;
+}
+
+QString PortListing::jsonLines() const
+{
+    QString lines;
+    for (const Entry &entry : entries_) {
+        QJsonObject port{{"port", entry.number > 0 ? QJsonValue(entry.number) : QJsonValue()},
+                         {"device", entry.port.location},
+                         {"description", entry.port.description}};
+        if (entry.port.latencyTimerMs)
+            port.insert(QStringLiteral("latency_timer_ms"), *entry.port.latencyTimerMs);
+        if (!entry.trouble.isEmpty())
+            port.insert(QStringLiteral("trouble"), entry.trouble);
+        lines += jsonLine(port);
+    }
+    for (const QString &adapter : stranded_)
+        lines += jsonLine({{"adapter_without_port", adapter}});
+    return lines;
+}

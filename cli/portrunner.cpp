@@ -1,0 +1,69 @@
+#include "cli/portrunner.h"
+
+#include "serial/portcontroller.h"
+#include "serial/receivestate.h"
+#include "serial/systemline.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+PortRunner::PortRunner(PortTarget target, const ProgramImage &image, ClockMaker makeClock, QObject *parent)
+    : QThread(parent),
+      image_(image),
+      makeClock_(makeClock ? std::move(makeClock) : [] { return std::make_unique<SteadyClock>(); })
+{
+    result_.target = std::move(target);
+}
+
+PortRunner::~PortRunner()
+{
+    stop();
+    wait();   // bounded: a stopped download ends within its last frame's drain
+}
+
+// The window's hooks, but for the events: the procedure looks at them while
+// a frame leaves and at the input while it waits, which is where a stop is
+// taken up. The port is opened with no receive event: nothing here shows
+// the bytes received, and the event would only post work to this thread.
+DownloadProcedure::Hooks PortRunner::hooksFor(SerialLine &line, PortController &ports,
+                                              DownloadProcedure *&procedure)
+{
+    const auto takeUpStop = [this, &procedure] {
+        if (stopping_ && procedure)
+            procedure->abort();
+    };
+    DownloadProcedure::Hooks hooks;
+    hooks.Openport = [&line, &ports] {
+        ports.Openport();
+        line.setRThreshold(0);
+    };
+    hooks.Closeport = [&ports] { ports.Closeport(); };
+    hooks.processEvents = [takeUpStop] {
+        QCoreApplication::processEvents();
+        takeUpStop();
+    };
+    hooks.showResponsive = takeUpStop;
+    hooks.progress = [this](int acknowledged, int) { acknowledged_ = acknowledged; };
+    return hooks;
+}
+
+void PortRunner::run()
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const QString device = result_.target.device;
+    const int number = result_.target.number;
+    const std::unique_ptr<SerialLine> line = makeSystemSerialLine([device](int) { return device; });
+    const std::unique_ptr<Clock> clock = makeClock_();
+    ReceiveState rx;
+    QString refusal;
+    PortController ports(
+        *line, [&refusal](const QString &text, const QString &detail) { refusal = text + detail; },
+        systemPortTroubles(), [number] { return number; });
+    DownloadProcedure *procedure = nullptr;
+    DownloadProcedure download(*line, rx, *clock, hooksFor(*line, ports, procedure));
+    procedure = &download;
+    result_.outcome = stopping_ ? DownloadOutcome{DownloadOutcome::End::Aborted, 0} : download.run(image_);
+    result_.refusal = refusal;
+    result_.seconds = double(elapsed.nsecsElapsed()) / 1e9;
+}

@@ -1,0 +1,49 @@
+#include "cli/progressdisplay.h"
+
+#include "cli/summary.h"
+
+ProgressDisplay::ProgressDisplay(Console &console, const std::vector<std::unique_ptr<PortRunner>> &runners)
+    : console_(console),
+      runners_(runners)
+{
+    timer_.setInterval(kRedrawMs);
+    connect(&timer_, &QTimer::timeout, this, &ProgressDisplay::redraw);
+}
+
+void ProgressDisplay::start()
+{
+    if (!console_.showsProgress())
+        return;
+    redraw();
+    timer_.start();
+}
+
+void ProgressDisplay::finish()
+{
+    if (!timer_.isActive())
+        return;
+    timer_.stop();
+    console_.redraw({});
+}
+
+QString ProgressDisplay::lineFor(const PortRunner &runner)
+{
+    const QString name = runner.result().target.name();
+    if (runner.isFinished())
+        return name + QStringLiteral(": ") + Summary::outcome(runner.result());
+    const int frames = runner.frames();
+    const int acknowledged = runner.acknowledged();
+    return QStringLiteral("%1: %2/%3 帧 %4%")
+        .arg(name)
+        .arg(acknowledged)
+        .arg(frames)
+        .arg(acknowledged * 100 / frames);
+}
+
+void ProgressDisplay::redraw()
+{
+    QStringList lines;
+    for (const std::unique_ptr<PortRunner> &runner : runners_)
+        lines << lineFor(*runner);
+    console_.redraw(lines);
+}

@@ -1,0 +1,85 @@
+#include "cli/summary.h"
+
+#include "cli/exitstatus.h"
+#include "cli/jsonline.h"
+
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+
+using End = DownloadOutcome::End;
+
+namespace {
+
+QString endName(End end)
+{
+    switch (end) {
+    case End::Finished: return QStringLiteral("finished");
+    case End::GaveUp: return QStringLiteral("gave_up");
+    case End::LineFailed: return QStringLiteral("line_failed");
+    case End::PortNotOpened: return QStringLiteral("not_opened");
+    case End::Aborted: return QStringLiteral("interrupted");
+    case End::NoData: break;
+    }
+    return QStringLiteral("no_data");
+}
+
+QJsonObject jsonOf(const PortResult &result, int words)
+{
+    QJsonObject port{{"port", result.target.number > 0 ? QJsonValue(result.target.number) : QJsonValue()},
+                     {"device", result.target.device},
+                     {"words", words},
+                     {"frames_acknowledged", result.outcome.WordIndex},
+                     {"outcome", endName(result.outcome.end)},
+                     {"seconds", std::round(result.seconds * 1000.0) / 1000.0}};
+    if (!result.refusal.isEmpty())
+        port.insert(QStringLiteral("reason"), result.refusal);
+    return port;
+}
+
+}   // namespace
+
+QString Summary::outcome(const PortResult &result)
+{
+    const int count = result.outcome.WordIndex;
+    switch (result.outcome.end) {
+    case End::Finished: return QStringLiteral("每个字都已应答, 传输字数 %1").arg(count);
+    case End::GaveUp:
+        if (count == 0)
+            return QStringLiteral("设备没有应答, 传输字数 0");
+        return QStringLiteral("第 %1 个字 10 次没有应答, 放弃, 传输字数 %1").arg(count);
+    case End::LineFailed: return QStringLiteral("线路在第 %1 个字断了, 传输字数 %1").arg(count);
+    case End::PortNotOpened: return result.refusal;
+    case End::Aborted: return QStringLiteral("在第 %1 个字中断, 传输字数 %1").arg(count);
+    case End::NoData: break;
+    }
+    return QStringLiteral("无数据!");
+}
+
+QString Summary::text(const QList<PortResult> &results)
+{
+    QString text;
+    for (const PortResult &result : results) {
+        text += result.target.name() + QStringLiteral(": ") + outcome(result);
+        if (result.outcome.end != End::PortNotOpened)
+            text += QStringLiteral(", %1 秒").arg(result.seconds, 0, 'f', 1);
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString Summary::jsonLines(const QList<PortResult> &results, int words)
+{
+    QString lines;
+    for (const PortResult &result : results)
+        lines += jsonLine(jsonOf(result, words));
+    return lines;
+}
+
+int Summary::exitStatus(const QList<PortResult> &results)
+{
+    const bool allTook = std::all_of(results.begin(), results.end(),
+                                     [](const PortResult &r) { return r.outcome.end == End::Finished; });
+    return allTook ? ExitStatus::kAllTook : ExitStatus::kSomeDidNot;
+}
