@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
@@ -14,10 +15,13 @@ namespace {
 // Windows COMn is n whatever comes before it.
 QHash<QString, int> numbersOf(const QList<SystemPort> &ports, const PortMapping &numbering)
 {
+    QSet<QString> unnumbered;
+    for (const SystemPort &port : ports)
+        unnumbered.insert(port.location);
     QHash<QString, int> numbers;
-    for (int n = 1; n <= PortTarget::kLargestNumber && numbers.size() < ports.size(); ++n) {
+    for (int n = 1; n <= PortTarget::kLargestNumber && !unnumbered.isEmpty(); ++n) {
         const QString location = numbering(n);
-        if (!location.isEmpty() && !numbers.contains(location))
+        if (unnumbered.remove(location))
             numbers.insert(location, n);
     }
     return numbers;
