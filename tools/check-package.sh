@@ -17,7 +17,8 @@ for need in libqt6serialport6 libqt6widgets6 qt6-qpa-plugins fonts-noto-cjk; do
 done
 
 contents=$(dpkg-deb --contents "$deb")
-for path in ./usr/bin/kd7load ./usr/share/applications/org.kd7lab.kd7load.desktop \
+for path in ./usr/bin/kd7load ./usr/bin/kd7load-cli ./usr/share/man/man1/kd7load-cli.1.gz \
+            ./usr/share/applications/org.kd7lab.kd7load.desktop \
             ./usr/share/icons/hicolor/48x48/apps/org.kd7lab.kd7load.png \
             ./usr/share/icons/hicolor/scalable/apps/org.kd7lab.kd7load.svg \
             ./usr/share/man/man1/kd7load.1.gz ./usr/share/metainfo/org.kd7lab.kd7load.metainfo.xml \
@@ -62,5 +63,6 @@ status=0
 QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/kd7load || status=$?
 # Still running when stopped (124) means the installed program started.
 [ $status -eq 124 ] || die "installed kd7load exited with $status"
+/usr/bin/kd7load-cli --version | grep -q '^kd7load-cli ' || die "installed kd7load-cli did not say its version"
 apt-get remove "${apt_wait[@]}" -y -qq kd7load >/dev/null
 echo "installed, started and removed: ok"
