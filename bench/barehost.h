@@ -16,7 +16,7 @@ class BareHost {
 public:
     explicit BareHost(const SimulatedDevice &device)
         : line_(portOneOn(device)),
-          ports_(line_, [](const QString &) {}),
+          ports_(line_, [](const QString &, const QString &) {}),
           procedure_(line_, rx_, clock_, hooks())
     {}
 

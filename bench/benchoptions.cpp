@@ -31,7 +31,8 @@ std::optional<BenchOptions> BenchOptions::parse(const QCoreApplication &app)
         {"quick", "A short smoke run with small programs."},
         {"device-core", "In the paced figures, run the simulated device on a core of its own."},
         {"json", "Where the figures are written as JSON.", "path", QStringLiteral(KD7BENCH_DEFAULT_JSON)},
-        {"cases", "Which figures, comma separated: unpaced, paced (with progress), latency, loader.", "list"},
+        {"cases", "Which figures, comma separated: unpaced, paced (with progress), latency, loader, many.",
+         "list"},
     });
     for (const auto &count : counts)
         parser.addOption({count.name, count.about, "n"});

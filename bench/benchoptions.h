@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,14 +16,15 @@ struct BenchOptions {
     bool quick = false;
     bool placeDevice = false;   // paced: the simulated device on a core of its own
     QString jsonPath;
-    QStringList cases{"unpaced", "paced", "latency", "loader"};
+    QStringList cases{"unpaced", "paced", "latency", "loader", "many"};
     int unpacedWords = kMostWords;
     int unpacedRounds = 3;
     int pacedWords = 4096;
     int latencyWords = 1024;   // each frame waits 16 ms more: 4096 would take 90 s a host
     int loaderWords = kMostWords;
     int loaderRuns = 20;
-    double addedLatency = 0.016;   // a USB adapter's latency timer
+    double addedLatency = 0.016;      // a USB adapter's latency timer
+    QList<int> manyPorts{1, 4, 16};   // kd7load-cli's ports at once, the first the baseline
 
     // The progress figure comes with the paced one.
     bool wants(const QString &name) const

@@ -2,6 +2,7 @@
 
 #include "deviceplacement.h"
 #include "loaderbench.h"
+#include "manyports.h"
 #include "programfile.h"
 #include "quantile.h"
 
@@ -315,5 +316,13 @@ Section Figures::progress() const
                         .arg(fixed(cost.wall / shown.frames() * kMicro, 1),
                              percentText(cost.wall / bare.usage.wall),
                              fixed(cost.threadCpu / shown.frames() * kMicro, 1)));
+    return section;
+}
+
+Section Figures::manyAtOnce()
+{
+    ManyPorts many(options_, dir_);
+    const Section section = many.measure();
+    problems_ << many.problems();
     return section;
 }

@@ -20,6 +20,7 @@ public:
     Section paced(double latency);
     Section loader();
     Section progress() const;   // from the paced downloads, with and without the window
+    Section manyAtOnce();       // kd7load-cli to 1, 4 and 16 paced devices at once
     const QStringList &problems() const { return problems_; }
 
 private:

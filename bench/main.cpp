@@ -63,6 +63,7 @@ QJsonObject measure(const BenchOptions &options, Figures &figures)
         {"latency", [&] { return figures.paced(options.addedLatency); }},
         {"loader", [&] { return figures.loader(); }},
         {"progress", [&] { return figures.progress(); }},
+        {"many", [&] { return figures.manyAtOnce(); }},
     };
     QJsonObject results;
     for (const auto &[name, step] : steps) {
