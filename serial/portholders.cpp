@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <cerrno>
@@ -39,6 +40,33 @@ QString linkTarget(const QByteArray &link)
     char target[4096];
     const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1);
     return length > 0 ? QString::fromLocal8Bit(target, int(length)) : QString();
+}
+
+// The parent's process id, from the fourth field of its stat line (the
+// second, the name in parentheses, may hold spaces); 0 when unknown.
+qint64 parentOf(const QString &procRoot, const QString &pid)
+{
+    QFile stat(procRoot + QLatin1Char('/') + pid + QStringLiteral("/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readLine();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 1).split(' ');
+    return fields.size() > 2 ? fields.at(2).toLongLong() : 0;
+}
+
+// A program's children that inherited its open files hold them too: only
+// the program that opened them is named, whose end ends theirs.
+void dropInheritors(QList<PortHolder> &holders, const QHash<qint64, qint64> &parents)
+{
+    QList<PortHolder> kept;
+    for (const PortHolder &holder : holders) {
+        const qint64 parent = parents.value(holder.pid);
+        const bool parentHolds = std::any_of(holders.begin(), holders.end(),
+                                             [&](const PortHolder &other) { return other.pid == parent; });
+        if (!parentHolds)
+            kept << holder;
+    }
+    holders = kept;
 }
 
 enum class Opened {
@@ -87,15 +115,20 @@ PortHolders portHolders(const QString &procRoot, const QStringList &paths, qint6
     }
     wanted.removeDuplicates();
     PortHolders holders;
+    QHash<qint64, qint64> parents;
     for (const QString &pid : processIds(procRoot)) {
         if (pid.toLongLong() == ownPid)
             continue;
         switch (hasOpen(procRoot + QLatin1Char('/') + pid + QStringLiteral("/fd"), wanted)) {
-        case Opened::Yes: holders.known.append({processName(procRoot, pid), pid.toLongLong()}); break;
+        case Opened::Yes:
+            holders.known.append({processName(procRoot, pid), pid.toLongLong()});
+            parents.insert(pid.toLongLong(), parentOf(procRoot, pid));
+            break;
         case Opened::Unreadable: holders.othersUnreadable = true; break;
         case Opened::No: break;
         }
     }
+    dropInheritors(holders.known, parents);
     std::sort(holders.known.begin(), holders.known.end(),
               [](const PortHolder &a, const PortHolder &b) { return a.pid < b.pid; });
     return holders;

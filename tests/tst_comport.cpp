@@ -9,7 +9,9 @@
 // the driver reports its transmitter empty when the line is idle (an 8250
 // UART's does);
 // KD7_ADAPTER_PORT=n has the answering device chosen in the port window's
-// list, where it must be number n.
+// list, where it must be number n. A refused port's message box must give,
+// below its text, the cause KD7_REFUSED_SAYS names, and the port window's
+// tooltips the one KD7_TOOLTIP_SAYS names.
 #include "app/form1.h"
 #include "app/printsurface.h"
 #include "download/wireprotocol.h"
@@ -25,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -32,6 +35,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -164,6 +168,8 @@ private slots:
     void downloadsThroughTheAnsweringPort();
     void silentDevice();
     void missingPort();
+    void heldByAnotherProgram();
+    void holdPort();
     void cablePulled();
 };
 
@@ -257,6 +263,68 @@ void TestComPort::missingPort()
     QVERIFY2(port > 0, "the refused device has no port number");
     QCOMPARE(w.download(port), QStringLiteral("0"));
     QCOMPARE(w.messages, QStringList{kPortRefused});
+    const QString cause = w.details.value(0);
+    QVERIFY2(cause.contains(qEnvironmentVariable("KD7_REFUSED_SAYS")), qPrintable(cause));
+    QVERIFY(writeExpected(QStringLiteral("refused-cause.txt"), cause.toUtf8()));
+
+    w.form.ui.CONFIG->trigger();
+    QComboBox *box = w.form.form2()->COMBO1(1);
+    box->showPopup();   // the tooltips are made afresh as the list drops down
+    box->hidePopup();
+    QString tips = box->toolTip();
+    for (int i = 0; i < box->count(); ++i)
+        tips += QLatin1Char('\n') + box->itemData(i, Qt::ToolTipRole).toString();
+    QVERIFY2(tips.contains(qEnvironmentVariable("KD7_TOOLTIP_SAYS")), qPrintable(tips));
+}
+
+// On Windows another program holds a COM port (the silent device's at COM7,
+// by this test program run again with holdPort): the download is refused,
+// and the box says the port is in use. On Linux make hwtest holds the port.
+void TestComPort::heldByAnotherProgram()
+{
+#ifndef Q_OS_WIN
+    QSKIP("make hwtest holds a port on Linux");
+#endif
+    const int port = portFor("KD7_HELD_DEVICE", 7);
+    QProcess holder;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KD7_HOLD_PORT"), systemPortFor(port));
+    holder.setProcessEnvironment(environment);
+    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("holdPort")});
+    QVERIFY(holder.waitForStarted(30000));
+    QDeadlineTimer bound(30000);
+    while (!holder.readAllStandardOutput().contains("held") && holder.state() == QProcess::Running
+           && !bound.hasExpired())
+        holder.waitForReadyRead(100);
+    QVERIFY2(holder.state() == QProcess::Running, "the holder could not take the port");
+
+    Window w;
+    w.form.image.load({1, 2, 3});
+    const QString reached = w.download(port);
+    holder.closeWriteChannel();   // the holder lets go
+    QVERIFY(holder.waitForFinished(30000));
+    QCOMPARE(reached, QStringLiteral("0"));
+    QCOMPARE(w.messages, QStringList{kPortRefused});
+    QCOMPARE(w.details.value(0), systemPortFor(port) + QStringLiteral(" 正被另一个程序使用, 请先关闭它."));
+}
+
+// Run by heldByAnotherProgram as the other program: holds the port that
+// KD7_HOLD_PORT names until its input ends.
+void TestComPort::holdPort()
+{
+    const QString port = qEnvironmentVariable("KD7_HOLD_PORT");
+    if (port.isEmpty())
+        QSKIP("run by heldByAnotherProgram");
+#ifdef Q_OS_WIN
+    const std::wstring path = (QStringLiteral("\\\\.\\") + port).toStdWString();
+    const HANDLE handle
+        = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    QVERIFY2(handle != INVALID_HANDLE_VALUE, "the port did not open");
+    std::fputs("held\n", stdout);
+    std::fflush(stdout);
+    while (std::fgetc(stdin) != EOF) {}
+    ::CloseHandle(handle);
+#endif
 }
 
 // The cable pulled in mid-download: make hwtest pulls it when this test asks,

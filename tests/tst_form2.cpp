@@ -42,7 +42,8 @@ struct Window : WindowOnFakes {
 // (rfcomm). Beside the ttys, the same list may hold what stands in their
 // way: "usb:ch340-usbfs", a CH340 adapter a program took through usbfs as
 // USB device 001/005; "usb:pl2303-nodriver", a PL2303 adapter no driver
-// serves; "held:PID:PROGRAM:PATH", a process holding PATH open, under proc/;
+// serves; "held:PID:PROGRAM:PATH[:PARENT]", a process holding PATH open,
+// under proc/;
 // "group:NAME:MEMBERS", /dev/ttyUSB0 under dev/ belonging to group NAME,
 // which the group file lists with MEMBERS, and open to the group alone.
 QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
@@ -87,6 +88,8 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
             make("/proc/" + fields.at(0) + "/comm", fields.at(1));
             QDir().mkpath(root + "/proc/" + fields.at(0) + "/fd");
             QFile::link(fields.at(2), root + "/proc/" + fields.at(0) + "/fd/3");
+            make("/proc/" + fields.at(0) + "/stat",
+                 fields.at(0) + " (" + fields.at(1) + ") S " + fields.value(3, "1"));
             continue;
         }
         if (name == "group") {
@@ -475,13 +478,15 @@ void TestForm2::portsAsTheKernelReportsThem_data()
         << QStringList{};
     QTest::newRow("a UART minicom holds, an adapter outside the user's groups")
         << QStringList{"ttyS0:8250-pnp-uart", "ttyUSB0:ftdi", "held:1234:minicom:/dev/ttyS0",
-                       "group:dialout:"}
+                       "held:1240:sh:/dev/ttyS0:1234", "group:dialout:"}
         << QStringList{"/dev/ttyS0", "/dev/ttyUSB0 (FT232R USB UART)"}
         << QStringList{"1:/dev/ttyS0 正被 minicom (进程 1234) 使用, 请先关闭它.",
                        "refused 1:/dev/ttyS0 正被 minicom (进程 1234) 使用",
                        "2:/dev/ttyUSB0: 没有权限. 把用户加入 dialout 组: sudo usermod -aG dialout operator, "
                        "然后注销并重新登录.",
-                       "refused 2:/dev/ttyUSB0: 没有权限. 把用户加入 dialout 组", "!refused 1:没有权限"};
+                       "refused 2:/dev/ttyUSB0: 没有权限. 把用户加入 dialout 组",
+                       "!refused 1:没有权限",
+                       "!1:sh (进程 1240)"};
     QTest::newRow("a user added to the group who has not logged in again")
         << QStringList{"ttyUSB0:ftdi", "group:dialout:root,operator"}
         << QStringList{"/dev/ttyUSB0 (FT232R USB UART)"}

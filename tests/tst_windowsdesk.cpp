@@ -9,6 +9,8 @@
 #include "serial/form2.h"
 #include "serial/ftdilatency.h"
 #include "serial/portdescription.h"
+#include "serial/porttroubles.h"
+#include "serial/problemdevices.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -129,6 +131,7 @@ private slots:
     void portTooltipsNameComPorts();
     void portsNoNumberReachesAreNamed();
     void ftdiLatencyTimersAreRead();
+    void noFaultyAdapterIsPresent();
 };
 
 // Cancelling leaves the preset; a typed path comes back whole.
@@ -245,6 +248,16 @@ void TestWindowsDesk::ftdiLatencyTimersAreRead()
             {port, QString(), timers.contains(port) ? std::optional<int>(timers.value(port)) : std::nullopt});
     QVERIFY2(survey.describePort(3).contains(QStringLiteral("16 毫秒")), qPrintable(survey.describePort(3)));
     QVERIFY(!survey.describePort(4).contains(QStringLiteral("延迟计时器")));
+}
+
+// Every device present, read as Device Manager reads it: Wine has no serial
+// adapter with a problem, so nothing stands in the ports' way.
+void TestWindowsDesk::noFaultyAdapterIsPresent()
+{
+    qInfo("devices with a problem: %d", int(presentWindowsDevices().size()));
+    const PortTroubles troubles = systemPortTroubles();
+    QCOMPARE(troubles.strandedAdapters(), QStringList());
+    QCOMPARE(troubles.troubleAt(QStringLiteral("COM1")), QString());
 }
 
 QTEST_MAIN(TestWindowsDesk)

@@ -6,7 +6,8 @@
 # filesystem read-only and runs guest.sh there, while kd7sim answers on this
 # side of each emulated line. It boots Debian 12's own kernel, with every
 # scenario, and the newer one of bookworm-backports, where the 8250 ports
-# hang under serial-base, with the port-numbering scenario. report.sh prints
+# hang under serial-base, with the port-numbering scenario; both with the
+# causes that stop a port from opening. report.sh prints
 # one line per scenario and a tally for each kernel.
 # usage: hwtest.sh BUILD
 set -euo pipefail
@@ -23,6 +24,7 @@ run_vm() {
   local kernel=$1 scenarios=$2 vm=$3 vmlinuz qemu sims lines=()
   vmlinuz=("$kernel"/boot/vmlinuz-*)
   mkdir -p "$vm/out"
+  chmod 777 "$vm/out"   # the guest's operator is not root
   "$here/initrd.sh" "$kernel" "$vm/initrd.gz"
   # What the virtual machine's init runs, in this machine's root.
   printf 'exec %q %q %q\n' "$here/guest.sh" "$build" "$scenarios" >"$vm/out/guest.command"
@@ -49,12 +51,12 @@ run_vm() {
   qemu=$!
   started "$qemu"
   await 300 [ -e "$vm/ftdi.pty" -a -e "$vm/uart.pty" ] || die "hwtest: QEMU connected to no line in 30 s"
-  # The adapter's device serves every download until it is told to stop; the
-  # UART's the first download only.
+  # Each device serves every download until it is told to stop: the window's,
+  # then kd7load-cli's through both lines at once.
   "$build/tools/kd7sim" --device "$vm/ftdi.pty" --transcript "$vm/ftdi.bin" --words "$vm/ftdi.words" \
     >/dev/null 2>&1 &
   sims=($!)
-  "$build/tools/kd7sim" --device "$vm/uart.pty" --once --transcript "$vm/uart.bin" >/dev/null 2>&1 &
+  "$build/tools/kd7sim" --device "$vm/uart.pty" --transcript "$vm/uart.bin" >/dev/null 2>&1 &
   sims+=($!)
   started "${sims[@]}"
 

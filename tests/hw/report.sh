@@ -54,6 +54,12 @@ port_numbering() {
   step_passed ftdi && [ -s "$out/placeholders" ] && [ ! -s "$out/placeholder-opens" ]
 }
 
+# A port refused, with the cause the box gave below its text.
+refused_with_cause() {
+  echo "the box said: $(cat "$out/$1-cause.txt" 2>/dev/null)"
+  step_passed "$1"
+}
+
 cable_pulled() {
   echo "传输字数 showed $(cat "$out/pulled-label4" 2>/dev/null)"
   step_passed pull
@@ -70,12 +76,35 @@ line_settings() {
     && grep -q "serial_update_parameters baudrate=9600 parity='N' data=8 stop=1" "$trace"
 }
 
+# kd7load-cli through the UART and the adapter at once: it says both took
+# the whole program, and each line's last bytes are the window's for it.
+cli_on_both_lines() {
+  local expected="$out/cli-expected.bin" line
+  step_passed cli || return 1
+  cat "$out/cli.json"
+  [ "$(grep -c '"outcome":"finished"' "$out/cli.json")" -eq 2 ] || return 1
+  for line in uart ftdi; do
+    tail -c "$(stat -c %s "$expected")" "$sim/$line.bin" | cmp - "$expected" || return 1
+  done
+}
+
+# kd7load-cli --list numbers the ports as the window does: the UART 1, the adapter 2.
+cli_list() {
+  cat "$out/cli-list.txt"
+  grep -q '^端口 1  /dev/ttyS1' "$out/cli-list.txt" && grep -q '^端口 2  /dev/ttyUSB0' "$out/cli-list.txt"
+}
+
 echo "hwtest: kernel $kernel"
+check no-permission refused_with_cause no-permission
+check new-login refused_with_cause new-login
+check port-busy refused_with_cause busy
+check usbfs-claimed refused_with_cause usbfs
 check port-numbering port_numbering
 check ftdi-download download_exact ftdi
 check low-latency low_latency
+check cli-both-lines cli_on_both_lines
+check cli-list cli_list
 if [ "$scenarios" = all ]; then
-  check port-busy step_passed busy
   check uart-download download_exact uart
   check end-marker end_marker_last
   check cable-pull cable_pulled
