@@ -4,13 +4,13 @@
 #include "serial/receivestate.h"
 #include "serial/systemline.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 PortRunner::PortRunner(PortTarget target, const ProgramImage &image, ClockMaker makeClock, QObject *parent)
     : QThread(parent),
       image_(image),
-      makeClock_(makeClock ? std::move(makeClock) : [] { return std::make_unique<SteadyClock>(); })
+      makeClock_(makeClock ? std::move(makeClock)
+                           : [](const PortTarget &) { return std::make_unique<SteadyClock>(); })
 {
     result_.target = std::move(target);
 }
@@ -21,10 +21,12 @@ PortRunner::~PortRunner()
     wait();   // bounded: a stopped download ends within its last frame's drain
 }
 
-// The window's hooks, but for the events: the procedure looks at them while
-// a frame leaves and at the input while it waits, which is where a stop is
-// taken up. The port is opened with no receive event: nothing here shows
-// the bytes received, and the event would only post work to this thread.
+// The window's hooks, but for the events: this thread has none to run. The
+// port is opened with no receive event, as nothing here shows the bytes
+// received, and it is read and waited on directly, its failures included;
+// processing events once a frame would only cost CPU (about a seventh of
+// it). Where the window would look at its events while a frame leaves, and
+// at each look at the input while it waits, a stop is taken up instead.
 DownloadProcedure::Hooks PortRunner::hooksFor(SerialLine &line, PortController &ports,
                                               DownloadProcedure *&procedure)
 {
@@ -38,10 +40,7 @@ DownloadProcedure::Hooks PortRunner::hooksFor(SerialLine &line, PortController &
         line.setRThreshold(0);
     };
     hooks.Closeport = [&ports] { ports.Closeport(); };
-    hooks.processEvents = [takeUpStop] {
-        QCoreApplication::processEvents();
-        takeUpStop();
-    };
+    hooks.processEvents = takeUpStop;
     hooks.showResponsive = takeUpStop;
     hooks.progress = [this](int acknowledged, int) { acknowledged_ = acknowledged; };
     return hooks;
@@ -54,7 +53,7 @@ void PortRunner::run()
     const QString device = result_.target.device;
     const int number = result_.target.number;
     const std::unique_ptr<SerialLine> line = makeSystemSerialLine([device](int) { return device; });
-    const std::unique_ptr<Clock> clock = makeClock_();
+    const std::unique_ptr<Clock> clock = makeClock_(result_.target);
     ReceiveState rx;
     QString refusal;
     PortController ports(

@@ -29,7 +29,8 @@ class PortRunner : public QThread {
     Q_OBJECT
 
 public:
-    using ClockMaker = std::function<std::unique_ptr<Clock>()>;
+    // The clock for the download to a port.
+    using ClockMaker = std::function<std::unique_ptr<Clock>(const PortTarget &)>;
 
     // Without a clock maker, the download runs on the steady clock.
     PortRunner(PortTarget target, const ProgramImage &image, ClockMaker makeClock = {},
