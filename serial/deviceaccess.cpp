@@ -31,10 +31,17 @@ GroupEntry groupWithId(const QString &groupFile, uint gid)
     return {QString::number(gid), {}};
 }
 
+// The user's name, or the number where the system knows none. Downloads to
+// several ports look from several threads at once: getpwuid_r keeps each
+// answer in the caller's buffer.
 QString userName(uid_t uid)
 {
-    const passwd *user = ::getpwuid(uid);
-    return user ? QString::fromLocal8Bit(user->pw_name) : QString::number(uid);
+    passwd entry = {};
+    passwd *user = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &user) != 0 || !user)
+        return QString::number(uid);
+    return QString::fromLocal8Bit(user->pw_name);
 }
 
 }   // namespace
@@ -42,8 +49,7 @@ QString userName(uid_t uid)
 UserAccount UserAccount::current()
 {
     UserAccount account;
-    if (const passwd *user = ::getpwuid(::geteuid()))
-        account.name = QString::fromLocal8Bit(user->pw_name);
+    account.name = userName(::geteuid());
     const int count = ::getgroups(0, nullptr);
     std::vector<gid_t> groups(size_t(std::max(count, 0)));
     if (count > 0 && ::getgroups(count, groups.data()) == count)
