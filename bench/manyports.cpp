@@ -80,8 +80,8 @@ Section ManyPorts::measure()
                    {number("wall s", "", ref.wall, 3), number("CPU/port s", "", ref.cpu, 3)});
     double oneWall = 0;
     QJsonArray rows;
-    bool wallMet = true;
-    bool cpuMet = true;
+    bool wallMet = false;
+    bool cpuMet = false;
     for (const int ports : options_.manyPorts) {
         QString problem;
         const Devices devices = pacedDevices(ports, problem);
@@ -99,9 +99,9 @@ Section ManyPorts::measure()
         if (oneWall == 0)
             oneWall = cli.wall;
         const double perPort = cli.cpu / ports;
-        if (ports > 1)
-            wallMet = wallMet && ratio(cli.wall, oneWall) <= kWallGoal;
-        cpuMet = cpuMet && ratio(perPort, ref.cpu) <= kCpuGoal;
+        // The goals are for the most ports at once: the last run.
+        wallMet = ratio(cli.wall, oneWall) <= kWallGoal;
+        cpuMet = ratio(perPort, ref.cpu) <= kCpuGoal;
         rows.append(section.addRow(
             QString::number(ports),
             {{"", "ports", ports, ""},
@@ -116,8 +116,9 @@ Section ManyPorts::measure()
         QStringLiteral("CPU: the kd7load-cli process, every thread, start-up included (the kernel's "
                        "account of the child); the reference host's: its thread on one port"));
     section.addNote(
-        QStringLiteral("goal, n ports within 2% of one port's wall time: %1; CPU per port at most 1.5 "
-                       "times the reference's: %2")
+        QStringLiteral("goal, %1 ports within 2% of one port's wall time: %2; their CPU per port at most 1.5 "
+                       "times the reference's: %3")
+            .arg(options_.manyPorts.last())
             .arg(verdict(wallMet), verdict(cpuMet)));
     section.json = {{"words", options_.pacedWords},
                     {"reference_wall_s", ref.wall},
