@@ -30,6 +30,17 @@ private_apt() {
                -o "Dir::Cache=$dir" -o "Dir::Cache::Archives=$dir/archives" -o Debug::NoLocking=1)
 }
 
+# refresh_package_lists: apt-get update, tried three times a minute apart: a
+# mirror in the middle of a sync serves lists that do not match for a while.
+refresh_package_lists() {
+  local try
+  for try in 1 2 3; do
+    as_root apt-get update -qq && return 0
+    [ "$try" -eq 3 ] || { echo "apt-get update failed; trying again in 60 s" >&2; sleep 60; }
+  done
+  return 1
+}
+
 # tell_where_stopped NAME: a command that fails and so ends the script
 # (set -e) says on standard error which line and command it was.
 tell_where_stopped() {

@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 # 32-bit Wine is Debian's i386 package.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
-  as_root apt-get update -qq
+  refresh_package_lists
 fi
 "$root/tools/install-deps.sh" --with-extras wine wine32:i386 wine64 xvfb xauth x11-utils x11-apps imagemagick
 out=$(realpath "${1:?usage: test.sh WINDOWS_BUILD HOST_BUILD}")
@@ -82,6 +82,27 @@ no_qt_settings() { absent bounded 60 wine reg query 'HKCU\Software\QtProject'; }
 profile_files() { find "$WINEPREFIX/drive_c/users" -type f | sort; }
 profile_unchanged() { profile_files | diff "$work/profile-before.txt" -; }
 
+# kd7load-cli as a script in Wine runs it, from the test programs' folder.
+cli() { (cd "$out/tests" && bounded 120 wine kd7load-cli.exe "$@"); }
+# Through COM5 and COM6 at once, named by number and by name, the program the
+# window sent through COM1 (its words less the frame past them), from a
+# folder with a Chinese name: the results read back as JSON, both finished.
+cli_on_two_com_ports() {
+  local program="$work/命令行/传感器.OBJ" json="$work/cli-$prefix_name.json"
+  mkdir -p "${program%/*}" && head -n -1 "$work/answering-words.txt" >"$program" || return 1
+  restart_wine || return 1
+  cli --json -p 5 -p COM6 "$(winpath "$program")" >"$json" || return 1
+  cat "$json"
+  [ "$(grep -c '"outcome":"finished"' "$json")" -eq 2 ]
+}
+# Its Chinese, as UTF-8 down a pipe, and on Wine's console on a terminal
+# (written there as UTF-16, which any code page shows), under code page 936.
+cli_chinese_in_a_pipe() { cli --help | tee /dev/stderr | grep -q '用法'; }
+cli_chinese_on_a_console() {
+  (cd "$out/tests" && bounded 120 script -qec 'wine cmd /c "chcp 936 & kd7load-cli.exe --help"' /dev/null) \
+    | tee /dev/stderr | grep -q '退出状态'
+}
+
 # The installer is a 32-bit program: it installs under Program Files (x86)
 # on 64-bit Windows, and lists itself in the registry's 32-bit view.
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KD7Load'
@@ -93,7 +114,7 @@ listed_as_program() {
   export_uninstall_key && iconv -f UTF-16LE -t UTF-8 "$work/uninstall.reg" | grep '"DisplayName"="KD7用户程序下载"' >/dev/null
 }
 installed_files_there() {
-  [ -f "$installed/kd7load.exe" ] && [ -f "$menu" ] && [ -f "$installed/guide.zh_CN.html" ] && [ -f "$guide_menu" ]
+  [ -f "$installed/kd7load.exe" ] && [ -f "$installed/kd7load-cli.exe" ] && [ -f "$menu" ] && [ -f "$installed/guide.zh_CN.html" ] && [ -f "$guide_menu" ]
 }
 install_silently() { bounded 300 wine "$setup" /S && settle && installed_files_there && listed_as_program; }
 # On a Windows before 7 SP1 the installer says so and installs nothing.
@@ -166,6 +187,17 @@ in_prefix() {
   end_processes "${sims[@]}"   # the devices save what they received as they end
   check com1-exact-bytes cmp "$work/answering-expected.bin" "$work/com1-$1.bin"
   check com2-preambles-and-handshakes cmp "$work/silent-expected.bin" "$work/com2-$1.bin"
+
+  # kd7load-cli: two COM ports at once, each receiving the window's bytes.
+  sims=()
+  start_device 5 --once --transcript "$work/com5-$1.bin"
+  start_device 6 --once --transcript "$work/com6-$1.bin"
+  check cli-two-com-ports-at-once cli_on_two_com_ports
+  end_processes "${sims[@]}"
+  check cli-com5-exact-bytes cmp "$work/answering-expected.bin" "$work/com5-$1.bin"
+  check cli-com6-exact-bytes cmp "$work/answering-expected.bin" "$work/com6-$1.bin"
+  check cli-chinese-in-a-pipe cli_chinese_in_a_pipe
+  check cli-chinese-on-a-console cli_chinese_on_a_console
 
   # The installer, silent, as lab administrators run it; the installed program
   # starts and shows its window.
