@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# make windows: cross-builds kd7load.exe for 32-bit Windows (and the test
+# make windows: cross-builds kd7load.exe and kd7load-cli.exe for 32-bit Windows (and the test
 # programs that run under Wine) with Qt 5.15 for Windows from the cache,
 # gathers the program with the libraries and plugins it loads, and makes the
 # installer OUT/kd7load-VERSION-setup.exe: one program and one installer for
@@ -27,7 +27,7 @@ cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
   -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$out/build" -j "$jobs" --target kd7load kd7guide tst_objectfile tst_downloadprocedure tst_portrules tst_comport \
+cmake --build "$out/build" -j "$jobs" --target kd7load kd7load-cli kd7guide tst_objectfile tst_downloadprocedure tst_portrules tst_comport \
   tst_windowsdesk
 
 dll_dirs=("$qt/bin" "/usr/lib/gcc/$mingw/12-posix" "/usr/$mingw/lib")
@@ -51,7 +51,7 @@ gather_dlls() {
 stage="$out/stage"
 rm -rf "$stage"
 mkdir -p "$stage/platforms" "$stage/styles"
-cp "$out/build/kd7load.exe" "$out/kd7load.ico" "$out/build/guide/guide.zh_CN.html" "$stage/"
+cp "$out/build/kd7load.exe" "$out/build/cli/kd7load-cli.exe" "$out/kd7load.ico" "$out/build/guide/guide.zh_CN.html" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 gather_dlls "$stage"
