@@ -2,6 +2,7 @@
 
 #include "clichild.h"
 #include "programfile.h"
+#include "quantile.h"
 #include "referencehost.h"
 #include "stopwatch.h"
 
@@ -49,6 +50,21 @@ QString checkDelivery(const Devices &devices, const std::vector<quint16> &words)
     return {};
 }
 
+// The program's turnaround as the devices saw it: from each answer leaving
+// a device to the next frame reaching it, the median over every frame of
+// every device. It stays put when a slower run is the devices' own doing.
+double hostResponse(const Devices &devices)
+{
+    std::vector<double> responses;
+    for (const auto &device : devices) {
+        const std::vector<SimulatedDevice::Session> sessions = device->sessions();
+        if (!sessions.empty())
+            responses.insert(responses.end(), sessions.back().hostResponses.begin(),
+                             sessions.back().hostResponses.end());
+    }
+    return responses.empty() ? 0.0 : quantile(responses, 0.5);
+}
+
 double ratio(double a, double b) { return b > 0 ? a / b : 0.0; }
 QString verdict(bool met) { return met ? QStringLiteral("met") : QStringLiteral("NOT met"); }
 
@@ -64,7 +80,7 @@ ManyPorts::Reference ManyPorts::reference(const std::vector<quint16> &words)
     const Usage usage = watch.elapsed();
     if (frames != int(words.size()) + 1)
         problems_ << QStringLiteral("reference: ") + QString::fromStdString(error);
-    return {usage.wall, usage.threadCpu};
+    return {usage.wall, usage.threadCpu, hostResponse(devices)};
 }
 
 Section ManyPorts::measure()
@@ -74,10 +90,12 @@ Section ManyPorts::measure()
         QStringLiteral("6. Many at once: kd7load-cli to n simulated devices at once, each paced at "
                        "9600 baud, %1 words")
             .arg(options_.pacedWords),
-        {"ports", "wall s", "wall / 1 port", "CPU s", "CPU/port s", "CPU/port / reference", "exact"});
+        {"ports", "wall s", "wall / 1 port", "response µs", "CPU s", "CPU/port s", "CPU/port / reference",
+         "exact"});
     const Reference ref = reference(program.words);
     section.addRow(QStringLiteral("reference host, 1 port"),
-                   {number("wall s", "", ref.wall, 3), number("CPU/port s", "", ref.cpu, 3)});
+                   {number("wall s", "", ref.wall, 3), number("response µs", "", ref.response, 1, 1e6),
+                    number("CPU/port s", "", ref.cpu, 3)});
     double oneWall = 0;
     QJsonArray rows;
     bool wallMet = false;
@@ -107,6 +125,7 @@ Section ManyPorts::measure()
             {{"", "ports", ports, ""},
              number("wall s", "wall_s", cli.wall, 3),
              number("wall / 1 port", "wall_over_one_port", ratio(cli.wall, oneWall), 4),
+             number("response µs", "host_response_median_s", hostResponse(devices), 1, 1e6),
              number("CPU s", "cpu_s", cli.cpu, 3),
              number("CPU/port s", "cpu_per_port_s", perPort, 3),
              number("CPU/port / reference", "cpu_per_port_over_reference", ratio(perPort, ref.cpu), 2),

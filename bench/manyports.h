@@ -20,6 +20,7 @@ private:
     struct Reference {
         double wall = 0;
         double cpu = 0;
+        double response = 0;
     };
     Reference reference(const std::vector<quint16> &words);
 
