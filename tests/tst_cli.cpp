@@ -83,7 +83,6 @@ struct Run {
     QTemporaryDir dir;
     QString file = dir.filePath(QStringLiteral("程序.OBJ"));
     CapturedConsole console;
-    int status = -1;
 
     explicit Run(const QByteArray &text)
     {
@@ -107,8 +106,7 @@ struct Run {
         CliProgram cli(console, [fast](const PortTarget &port) {
             return std::make_unique<ScaledClock>(fast.contains(port.device) ? kClockFactor : 1.0);
         });
-        status = cli.run(QStringList{QStringLiteral("kd7load-cli")} + arguments);
-        return status;
+        return cli.run(QStringList{QStringLiteral("kd7load-cli")} + arguments);
     }
     QList<QJsonObject> json() const
     {
