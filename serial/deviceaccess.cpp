@@ -56,9 +56,8 @@ UserAccount UserAccount::current()
         for (gid_t gid : groups)
             account.sessionGroups << uint(gid);
     account.sessionGroups << uint(::getegid());
-    account.mayReadWrite = [](const QString &path) {
-        return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
-    };
+    account.mayReadWrite
+        = [](const QString &path) { return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0; };
     return account;
 }
 

@@ -40,7 +40,8 @@ bool isCdcAcm(const WindowsDevice &device)
 
 bool isSerialAdapter(const WindowsDevice &device)
 {
-    return makerOf(device) || isCdcAcm(device) || device.classGuid.compare(kPortsClass, Qt::CaseInsensitive) == 0;
+    return makerOf(device) || isCdcAcm(device)
+        || device.classGuid.compare(kPortsClass, Qt::CaseInsensitive) == 0;
 }
 
 bool onUsb(const WindowsDevice &device)
@@ -63,8 +64,7 @@ QString remedy(const WindowsDevice &device)
             return QStringLiteral("多半是仿制的 PL2303 芯片, Prolific 的新驱动不认它: "
                                   "换一个适配器 (CH340, FTDI 或 CP210x), 或装 Prolific 的旧版驱动.");
         return QStringLiteral("拔下适配器再插上; 还不行就重装它的驱动.");
-    case kDisabled:
-        return QStringLiteral("在设备管理器中右键点它, 选 启用设备.");
+    case kDisabled: return QStringLiteral("在设备管理器中右键点它, 选 启用设备.");
     default: return QStringLiteral("在设备管理器中查看它.");
     }
 }

@@ -45,14 +45,17 @@ QString adapterName(const Bridge &bridge, const QString &product)
     const QString chip = QLatin1String(bridge.chip);
     if (product.isEmpty())
         return chip;
-    return chip.isEmpty() ? QStringLiteral("(%1)").arg(product) : QStringLiteral("%1 (%2)").arg(chip, product);
+    return chip.isEmpty() ? QStringLiteral("(%1)").arg(product)
+                          : QStringLiteral("%1 (%2)").arg(chip, product);
 }
 
 QString usbDeviceFile(const QString &deviceDir)
 {
     const int bus = firstLine(deviceDir + QStringLiteral("/busnum")).toInt();
     const int device = firstLine(deviceDir + QStringLiteral("/devnum")).toInt();
-    return QStringLiteral("/dev/bus/usb/%1/%2").arg(bus, 3, 10, QLatin1Char('0')).arg(device, 3, 10, QLatin1Char('0'));
+    return QStringLiteral("/dev/bus/usb/%1/%2")
+        .arg(bus, 3, 10, QLatin1Char('0'))
+        .arg(device, 3, 10, QLatin1Char('0'));
 }
 
 }   // namespace

@@ -11,9 +11,9 @@
 // serves it, or when a program took it through usbfs (as brltty does with
 // these adapters' common ids), which unbinds the serial driver.
 struct StrandedAdapter {
-    QString name;       // "CH340 (USB Serial)", as the operator may know it
-    QString module;     // the kernel module that would serve it ("ch341")
-    QString usbDevice;  // the device file a program holds it through: /dev/bus/usb/001/004
+    QString name;                     // "CH340 (USB Serial)", as the operator may know it
+    QString module;                   // the kernel module that would serve it ("ch341")
+    QString usbDevice;                // the device file a program holds it through: /dev/bus/usb/001/004
     bool takenThroughUsbfs = false;   // else no driver serves it
 };
 
