@@ -21,10 +21,10 @@ void describe(QCommandLineParser &parser)
     parser.addOptions({
         {{"p", "port"},
          QStringLiteral(
-             "串口: 端口号 (和窗口的编号一样, 1 是系统的第一个串口) 或设备名 (/dev/ttyUSB0, COM7). "
-             "可以给多次. 不给就是端口 1."),
+             "串口: 串口号 (和窗口的编号一样, 1 是系统的第一个串口) 或设备名 (/dev/ttyUSB0, COM7). "
+             "可以给多次. 不给就是串口 1."),
          QStringLiteral("PORT")},
-        {{"l", "list"}, QStringLiteral("列出系统的串口, 各自的端口号, 是什么设备, 为什么不能用.")},
+        {{"l", "list"}, QStringLiteral("列出系统的串口, 各自的串口号, 是什么设备, 为什么不能用.")},
         {"json", QStringLiteral("结果不用文字, 每个串口输出一个 JSON 对象, 一行一个 (给脚本用).")},
         {{"h", "help"}, QStringLiteral("显示这个帮助.")},
         {"version", QStringLiteral("显示版本.")},

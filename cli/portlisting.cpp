@@ -50,7 +50,7 @@ QString PortListing::text() const
         text += QStringLiteral("这台电脑没有串口.\n");
     for (const Entry &entry : entries_) {
         const QString number
-            = entry.number > 0 ? QStringLiteral("端口 %1").arg(entry.number) : QStringLiteral("无编号");
+            = entry.number > 0 ? QStringLiteral("串口 %1").arg(entry.number) : QStringLiteral("无编号");
         const QString about
             = entry.port.description.isEmpty() ? QString() : QStringLiteral("  ") + entry.port.description;
         text += QStringLiteral("%1  %2%3%4\n")

@@ -33,8 +33,8 @@ QString PortTarget::name() const
     if (number == 0)
         return device;
     if (device.isEmpty())
-        return QStringLiteral("端口 %1").arg(number);
-    return QStringLiteral("端口 %1 (%2)").arg(number).arg(device);
+        return QStringLiteral("串口 %1").arg(number);
+    return QStringLiteral("串口 %1 (%2)").arg(number).arg(device);
 }
 
 std::optional<QList<PortTarget>> PortTarget::resolve(const QStringList &given, QString &refusal)

@@ -15,7 +15,7 @@ struct PortTarget {
     int number = 0;   // the port number; 0 when a device was named
     QString device;   // what it opens; empty when the number names no port now
 
-    // "端口 2 (/dev/ttyUSB0)", "端口 7" or "/dev/ttyUSB0", as the summary names it.
+    // "串口 2 (/dev/ttyUSB0)", "串口 7" or "/dev/ttyUSB0", as the summary names it.
     QString name() const;
 
     // The ports `given` names, port 1 when none, or nothing and the reason in

@@ -309,10 +309,10 @@ void TestCli::listNumbersPortsAsTheWindowDoes_data()
     QTest::addColumn<QString>("numbering");
     QTest::addColumn<QString>("listed");
     QTest::newRow("in name order") << QStringList{"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyS2"} << "order"
-                                   << "端口 3  /dev/ttyUSB0  USB\n端口 2  /dev/ttyS10\n端口 1  /dev/ttyS2\n";
+                                   << "串口 3  /dev/ttyUSB0  USB\n串口 2  /dev/ttyS10\n串口 1  /dev/ttyS2\n";
     QTest::newRow("COM numbers with gaps") << QStringList{"COM3", "COM12"} << "com"
-                                           << "端口 3  COM3  USB, 延迟计时器 16 毫秒\n"
-                                              "    不能用: COM3 正被 putty 使用.\n端口 12  COM12\n"
+                                           << "串口 3  COM3  USB, 延迟计时器 16 毫秒\n"
+                                              "    不能用: COM3 正被 putty 使用.\n串口 12  COM12\n"
                                               "USB 串口适配器 X 插着, 但没有串口.\n";
 }
 
