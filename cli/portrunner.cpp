@@ -56,9 +56,11 @@ void PortRunner::run()
     const std::unique_ptr<Clock> clock = makeClock_(result_.target);
     ReceiveState rx;
     QString refusal;
+    PortTroubles troubles = systemPortTroubles();
+    troubles.numbersShownIn = QStringLiteral("kd7load-cli --list 列出了它们");
     PortController ports(
-        *line, [&refusal](const QString &text, const QString &detail) { refusal = text + detail; },
-        systemPortTroubles(), [number] { return number; });
+        *line, [&refusal](const QString &text, const QString &detail) { refusal = text + detail; }, troubles,
+        [number] { return number; });
     DownloadProcedure *procedure = nullptr;
     DownloadProcedure download(*line, rx, *clock, hooksFor(*line, ports, procedure));
     procedure = &download;

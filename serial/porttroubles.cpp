@@ -12,8 +12,9 @@ namespace {
 // The number leads nowhere: adapters that are plugged in without a port are
 // the likeliest reason, and are named; else the port window's tooltips say
 // what each number opens.
-QString noSuchPort(const PortRefusal &refusal, const QStringList &stranded)
+QString noSuchPort(const PortRefusal &refusal, const PortTroubles &troubles)
 {
+    const QStringList stranded = troubles.strandedAdapters();
     QString line;
     if (refusal.portNo > 0 && !refusal.location.isEmpty())
         line = QStringLiteral("串口 %1 (%2) 不存在.").arg(refusal.portNo).arg(refusal.location);
@@ -24,7 +25,7 @@ QString noSuchPort(const PortRefusal &refusal, const QStringList &stranded)
     if (!stranded.isEmpty())
         return line + QLatin1Char(' ') + stranded.join(QLatin1Char(' '));
     return line
-        + QStringLiteral(" 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 中把鼠标停在串口号上就能看到.");
+        + QStringLiteral(" 请插上串口适配器; 每个串口号对应哪个串口, %1.").arg(troubles.numbersShownIn);
 }
 
 }   // namespace
@@ -39,7 +40,7 @@ QString explainRefusal(const PortRefusal &refusal, const PortTroubles &troubles)
             return cause;
     }
     if (refusal.location.isEmpty() || refusal.refusal == Refusal::NoSuchPort)
-        return noSuchPort(refusal, troubles.strandedAdapters());
+        return noSuchPort(refusal, troubles);
     if (refusal.refusal == Refusal::InUse)
         return QStringLiteral("%1 正被另一个程序使用, 请先关闭它.").arg(refusal.location);
     const QString said

@@ -19,6 +19,9 @@ struct PortTroubles {
     std::function<QString(const QString &location)> at;
     // The serial adapters that are plugged in but give no port, a line each.
     std::function<QStringList()> adaptersWithoutPort;
+    // Where the operator sees what each port number opens: the port
+    // window's tooltips unless told otherwise.
+    QString numbersShownIn = QStringLiteral("在 设置 中把鼠标停在串口号上就能看到");
 
     QString troubleAt(const QString &location) const { return at ? at(location) : QString(); }
     QStringList strandedAdapters() const
