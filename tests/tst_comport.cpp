@@ -27,7 +27,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -35,7 +34,6 @@
 #include <QTest>
 
 #include <atomic>
-#include <cstdio>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -168,8 +166,6 @@ private slots:
     void downloadsThroughTheAnsweringPort();
     void silentDevice();
     void missingPort();
-    void heldByAnotherProgram();
-    void holdPort();
     void cablePulled();
 };
 
@@ -275,56 +271,6 @@ void TestComPort::missingPort()
     for (int i = 0; i < box->count(); ++i)
         tips += QLatin1Char('\n') + box->itemData(i, Qt::ToolTipRole).toString();
     QVERIFY2(tips.contains(qEnvironmentVariable("KD7_TOOLTIP_SAYS")), qPrintable(tips));
-}
-
-// On Windows another program holds a COM port (the silent device's at COM7,
-// by this test program run again with holdPort): the download is refused,
-// and the box says the port is in use. On Linux make hwtest holds the port.
-void TestComPort::heldByAnotherProgram()
-{
-#ifndef Q_OS_WIN
-    QSKIP("make hwtest holds a port on Linux");
-#endif
-    const int port = portFor("KD7_HELD_DEVICE", 7);
-    QProcess holder;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KD7_HOLD_PORT"), systemPortFor(port));
-    holder.setProcessEnvironment(environment);
-    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("holdPort")});
-    QVERIFY(holder.waitForStarted(30000));
-    QDeadlineTimer bound(30000);
-    while (!holder.readAllStandardOutput().contains("held") && holder.state() == QProcess::Running
-           && !bound.hasExpired())
-        holder.waitForReadyRead(100);
-    QVERIFY2(holder.state() == QProcess::Running, "the holder could not take the port");
-
-    Window w;
-    w.form.image.load({1, 2, 3});
-    const QString reached = w.download(port);
-    holder.closeWriteChannel();   // the holder lets go
-    QVERIFY(holder.waitForFinished(30000));
-    QCOMPARE(reached, QStringLiteral("0"));
-    QCOMPARE(w.messages, QStringList{kPortRefused});
-    QCOMPARE(w.details.value(0), systemPortFor(port) + QStringLiteral(" 正被另一个程序使用, 请先关闭它."));
-}
-
-// Run by heldByAnotherProgram as the other program: holds the port that
-// KD7_HOLD_PORT names until its input ends.
-void TestComPort::holdPort()
-{
-    const QString port = qEnvironmentVariable("KD7_HOLD_PORT");
-    if (port.isEmpty())
-        QSKIP("run by heldByAnotherProgram");
-#ifdef Q_OS_WIN
-    const std::wstring path = (QStringLiteral("\\\\.\\") + port).toStdWString();
-    const HANDLE handle
-        = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    QVERIFY2(handle != INVALID_HANDLE_VALUE, "the port did not open");
-    std::fputs("held\n", stdout);
-    std::fflush(stdout);
-    while (std::fgetc(stdin) != EOF) {}
-    ::CloseHandle(handle);
-#endif
 }
 
 // The cable pulled in mid-download: make hwtest pulls it when this test asks,

@@ -120,6 +120,8 @@ void TestPortRules::windowsAdaptersWithProblems_data()
     QTest::addColumn<QString>("at");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<QString>("refusedPort3");
+    QTest::addColumn<QString>("heldPort3");   // another program has COM3 open
+    const QString held = QStringLiteral("COM3 正被另一个程序使用, 请先关闭它.");
     const QString ports = QStringLiteral("{4D36E978-E325-11CE-BFC1-08002BE10318}");
     const WindowsDevice ch340{{"USB\\VID_1A86&PID_7523&REV_0254", "USB\\VID_1A86&PID_7523"},
                               {"USB\\Class_FF&SubClass_01&Prot_02", "USB\\Class_FF"},
@@ -131,7 +133,7 @@ void TestPortRules::windowsAdaptersWithProblems_data()
                                             "28): 装上 WCH 的 CH341SER 驱动, 再拔插适配器.");
     QTest::newRow("a CH340 with no driver (code 28)")
         << QList<WindowsDevice>{ch340} << "COM3" << QString() << QStringList{noDriver}
-        << "串口 3 (COM3) 不存在. " + noDriver;
+        << "串口 3 (COM3) 不存在. " + noDriver << held;
     const QString clone = QStringLiteral(
         "COM3: USB 串口适配器 (Prolific USB-to-Serial Comm Port) 的驱动不能启动它 (设备管理器代码 10): "
         "多半是仿制的 PL2303 芯片, Prolific 的新驱动不认它: 换一个适配器 (CH340, FTDI 或 CP210x), "
@@ -143,7 +145,7 @@ void TestPortRules::windowsAdaptersWithProblems_data()
                                  "Prolific USB-to-Serial Comm Port (COM3)",
                                  "COM3",
                                  10}}
-        << "COM3" << clone << QStringList{clone} << clone;
+        << "COM3" << clone << QStringList{clone} << clone << clone;
     const QString disabled = QStringLiteral("COM4: USB 串口适配器 (USB Serial Port) 被停用了 (设备管理器代码 "
                                             "22): 在设备管理器中右键点它, 选 启用设备.");
     QTest::newRow("an FTDI adapter that is disabled (code 22)")
@@ -153,7 +155,7 @@ void TestPortRules::windowsAdaptersWithProblems_data()
                                  "USB Serial Port (COM4)",
                                  "COM4",
                                  22}}
-        << "COM4" << disabled << QStringList{disabled} << "串口 3 (COM3) 不存在. " + disabled;
+        << "COM4" << disabled << QStringList{disabled} << "串口 3 (COM3) 不存在. " + disabled << held;
     WindowsDevice working = ch340;
     working.problem = 0;
     QTest::newRow("a working adapter and a faulty device that is no serial adapter")
@@ -166,7 +168,8 @@ void TestPortRules::windowsAdaptersWithProblems_data()
                                  28}}
         << "COM3" << QString() << QStringList{}
         << "串口 3 (COM3) 不存在. 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 "
-           "中把鼠标停在串口号上就能看到.";
+           "中把鼠标停在串口号上就能看到."
+        << held;
 }
 
 void TestPortRules::windowsAdaptersWithProblems()
@@ -178,6 +181,7 @@ void TestPortRules::windowsAdaptersWithProblems()
     QTEST(troubles.strandedAdapters(), "listed");
     QTEST(explainRefusal({3, "COM3", SerialLine::Refusal::NoSuchPort, "系统找不到指定的文件。"}, troubles),
           "refusedPort3");
+    QTEST(explainRefusal({3, "COM3", SerialLine::Refusal::InUse, "拒绝访问。"}, troubles), "heldPort3");
 }
 
 QTEST_GUILESS_MAIN(TestPortRules)
