@@ -25,7 +25,8 @@ run_vm() {
   vmlinuz=("$kernel"/boot/vmlinuz-*)
   mkdir -p "$vm/out"
   chmod 777 "$vm/out"   # the guest's operator is not root
-  "$here/initrd.sh" "$kernel" "$vm/initrd.gz"
+  # This machine's root over 9p, the USB host and the FTDI adapter's driver, and the console.
+  "$here/initrd.sh" "$kernel" "$vm/initrd.gz" "$here/init" virtio_pci 9pnet_virtio 9p xhci_pci ftdi_sio virtio_console
   # What the virtual machine's init runs, in this machine's root.
   printf 'exec %q %q %q\n' "$here/guest.sh" "$build" "$scenarios" >"$vm/out/guest.command"
 

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# make hwtest's initramfs: busybox, the drivers the virtual machine loads
-# (from KERNEL, the unpacked kernel package, each after the modules it
-# depends on, unpacked where the kernel keeps them compressed; none that is
-# built in) and init, which runs the guest's side of the test. Written to
-# OUTPUT.
-# usage: initrd.sh KERNEL OUTPUT
+# The initramfs of a small test machine (make hwtest's, and make
+# test-windows' where this machine runs no 32-bit programs): busybox, the
+# drivers MODULE... (from KERNEL, the unpacked kernel package, each after the
+# modules it depends on, unpacked where the kernel keeps them compressed;
+# none that is built in) in the order to load them, and INIT, the first
+# process, which runs the guest's side of the test. Written to OUTPUT.
+# usage: initrd.sh KERNEL OUTPUT INIT MODULE...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/lib.sh"
-kernel=${1:?usage: initrd.sh KERNEL OUTPUT}
-output=${2:?usage: initrd.sh KERNEL OUTPUT}
-# This machine's root over 9p, the USB host and the FTDI adapter's driver,
-# and the console.
-wanted=(virtio_pci 9pnet_virtio 9p xhci_pci ftdi_sio virtio_console)
+usage="usage: initrd.sh KERNEL OUTPUT INIT MODULE..."
+kernel=${1:?$usage}
+output=${2:?$usage}
+init=${3:?$usage}
+shift 3
+wanted=("$@")
 
 PATH=$PATH:/usr/sbin:/sbin   # modinfo, outside root's own path
 start_work
@@ -42,5 +44,5 @@ add() {
 }
 for module in "${wanted[@]}"; do add "$module"; done
 printf '%s\n' "${order[@]}" >"$tree/modules/order"
-cp "$here/init" "$tree/init"
+cp "$init" "$tree/init"
 (cd "$tree" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$output"
