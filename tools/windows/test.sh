@@ -9,17 +9,16 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/lib.sh"
-# 32-bit Wine is Debian's i386 package.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  as_root dpkg --add-architecture i386
-  refresh_package_lists
-fi
-"$root/tools/install-deps.sh" --with-extras wine wine32:i386 wine64 xvfb xauth x11-utils x11-apps imagemagick
+# Where Debian's mirror gives no Wine (install-wine.sh exits 3), only the
+# checks that need no Wine run, and the run says loudly what did not.
+wine_status=0
+"$root/tools/windows/install-wine.sh" || wine_status=$?
+[ "$wine_status" -eq 0 ] || [ "$wine_status" -eq 3 ] || die "test-windows: 32-bit Wine could not be installed"
 out=$(realpath "${1:?usage: test.sh WINDOWS_BUILD HOST_BUILD}")
 host=$(realpath "${2:?usage: test.sh WINDOWS_BUILD HOST_BUILD}")
 # A kernel that runs no 32-bit programs cannot start 32-bit Wine: the same
 # checks then run in a virtual machine that can.
-if [ -z "${KD7_IN_VM:-}" ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ "$wine_status" -eq 0 ] && [ -z "${KD7_IN_VM:-}" ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   exec "$root/tools/windows/test-in-vm.sh" "$out" "$host"
 fi
 start_work ${KEEP_WINE:+keep}
@@ -229,6 +228,12 @@ printf '#include <windows.h>\nint main(void) { FILETIME t; GetSystemTimePreciseA
   | i686-w64-mingw32-gcc-posix -D_WIN32_WINNT=0x0602 -x c - -o "$work/late-import.exe"
 check import-check-catches-a-windows-8-function absent "$root/tools/windows/check-imports.sh" "$work/late-import.exe"
 
+if [ "$wine_status" -eq 3 ]; then
+  echo "test-windows: NOT RUN UNDER WINE: Debian's mirror gives no 32-bit Wine today (see above);"
+  echo "test-windows: the Windows edition was built and its imports checked, nothing more"
+  tally test-windows
+  exit
+fi
 in_prefix windows7 win32 win7 "Program Files" 144 kd7load-under-wine-150.png
 in_prefix windows10 win64 win10 "Program Files (x86)" 96 kd7load-under-wine.png
 
