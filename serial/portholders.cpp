@@ -1,5 +1,7 @@
 #include "serial/portholders.h"
 
+#include "serial/kernelreport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,10 +18,7 @@ constexpr int kNamedAtMost = 3;
 
 QString processName(const QString &procRoot, const QString &pid)
 {
-    QFile comm(procRoot + QLatin1Char('/') + pid + QStringLiteral("/comm"));
-    if (!comm.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(comm.readLine()).trimmed();
+    return kernelReportLine(procRoot + QLatin1Char('/') + pid + QStringLiteral("/comm"));
 }
 
 // The process folders: names that are numbers.

@@ -1,5 +1,6 @@
 #include "serial/sysfsports.h"
 
+#include "serial/kernelreport.h"
 #include "serial/portmapping.h"
 
 #include <QDir>
@@ -12,14 +13,6 @@ namespace {
 
 // 8250's PORT_UNKNOWN: a port kept for a UART that was never found.
 constexpr int kPlaceholderType = 0;
-
-QString firstLine(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readLine()).trimmed();
-}
 
 // Serial ports whose tty has no device behind it: Bluetooth (rfcomm),
 // virtual null modems (tnt) and USB gadget ports (ttyGS).
@@ -34,7 +27,7 @@ bool isVirtualSerialPort(const QString &name)
 bool isPlaceholder(const QString &ttyDir)
 {
     bool isNumber = false;
-    const int type = firstLine(ttyDir + QStringLiteral("/type")).toInt(&isNumber);
+    const int type = kernelReportLine(ttyDir + QStringLiteral("/type")).toInt(&isNumber);
     return isNumber && type == kPlaceholderType;
 }
 
@@ -43,7 +36,7 @@ QString usbProductOf(const QString &devicePath, const QString &root)
 {
     for (QDir dir(devicePath); dir.absolutePath().startsWith(root + QLatin1Char('/')); dir.cdUp()) {
         if (dir.exists(QStringLiteral("idVendor")))
-            return firstLine(dir.filePath(QStringLiteral("product")));
+            return kernelReportLine(dir.filePath(QStringLiteral("product")));
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #include "serial/usbserialadapters.h"
 
+#include "serial/kernelreport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,18 +28,10 @@ const QHash<QString, Bridge> &bridgeMakers()
 
 constexpr Bridge kCdcAcm{"", "cdc_acm"};
 
-QString firstLine(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readLine()).trimmed();
-}
-
 bool isCdcAcmInterface(const QString &interfaceDir)
 {
-    return firstLine(interfaceDir + QStringLiteral("/bInterfaceClass")) == QLatin1String("02")
-        && firstLine(interfaceDir + QStringLiteral("/bInterfaceSubClass")) == QLatin1String("02");
+    return kernelReportLine(interfaceDir + QStringLiteral("/bInterfaceClass")) == QLatin1String("02")
+        && kernelReportLine(interfaceDir + QStringLiteral("/bInterfaceSubClass")) == QLatin1String("02");
 }
 
 QString adapterName(const Bridge &bridge, const QString &product)
@@ -51,8 +45,8 @@ QString adapterName(const Bridge &bridge, const QString &product)
 
 QString usbDeviceFile(const QString &deviceDir)
 {
-    const int bus = firstLine(deviceDir + QStringLiteral("/busnum")).toInt();
-    const int device = firstLine(deviceDir + QStringLiteral("/devnum")).toInt();
+    const int bus = kernelReportLine(deviceDir + QStringLiteral("/busnum")).toInt();
+    const int device = kernelReportLine(deviceDir + QStringLiteral("/devnum")).toInt();
     return QStringLiteral("/dev/bus/usb/%1/%2")
         .arg(bus, 3, 10, QLatin1Char('0'))
         .arg(device, 3, 10, QLatin1Char('0'));
@@ -71,7 +65,7 @@ QList<StrandedAdapter> strandedUsbAdapters(const QString &sysfsRoot)
             continue;
         const QString interfaceDir = QFileInfo(devices.filePath(name)).canonicalFilePath();
         const QString deviceDir = QFileInfo(interfaceDir).path();
-        const QString vendor = firstLine(deviceDir + QStringLiteral("/idVendor")).toLower();
+        const QString vendor = kernelReportLine(deviceDir + QStringLiteral("/idVendor")).toLower();
         const bool cdcAcm = isCdcAcmInterface(interfaceDir);
         if (!bridgeMakers().contains(vendor) && !cdcAcm)
             continue;
@@ -82,7 +76,7 @@ QList<StrandedAdapter> strandedUsbAdapters(const QString &sysfsRoot)
             continue;
         seen << deviceDir;
         const Bridge bridge = bridgeMakers().value(vendor, kCdcAcm);
-        stranded.append({adapterName(bridge, firstLine(deviceDir + QStringLiteral("/product"))),
+        stranded.append({adapterName(bridge, kernelReportLine(deviceDir + QStringLiteral("/product"))),
                          QLatin1String(bridge.module), usbDeviceFile(deviceDir), usbfs});
     }
     return stranded;
