@@ -91,7 +91,7 @@ cli_on_both_lines() {
 # kd7load-cli --list numbers the ports as the window does: the UART 1, the adapter 2.
 cli_list() {
   cat "$out/cli-list.txt"
-  grep -q '^端口 1  /dev/ttyS1' "$out/cli-list.txt" && grep -q '^端口 2  /dev/ttyUSB0' "$out/cli-list.txt"
+  grep -q '^串口 1  /dev/ttyS1' "$out/cli-list.txt" && grep -q '^串口 2  /dev/ttyUSB0' "$out/cli-list.txt"
 }
 
 echo "hwtest: kernel $kernel"
