@@ -19,6 +19,9 @@
 set -euo pipefail
 . "$(dirname "$0")/../../tools/lib.sh"
 build=${1:?usage: guest.sh BUILD SCENARIOS}
+# The operator must reach the programs even where the build lies in a home
+# only its owner may enter (a clone in /root): through /run/build.
+mkdir -p /run/build && mount --bind "$build" /run/build && build=/run/build
 comport="$build/tests/tst_comport"
 scenarios=${2:?usage: guest.sh BUILD SCENARIOS}
 latency=/sys/bus/usb-serial/devices/ttyUSB0/latency_timer
