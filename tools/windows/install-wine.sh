@@ -13,10 +13,12 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 packages=(wine wine32:i386 wine64 xvfb xauth x11-utils x11-apps imagemagick)
 
 dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
-"$root/tools/install-deps.sh" --with-extras "${packages[@]}" && exit 0
-# apt-get update fails whenever a list is left out, so its status says nothing here: its words do.
-update=$(as_root apt-get update -qq 2>&1) || true
-if grep -E 'binary-i386/Packages.*(unexpected size|Hash Sum mismatch)' <<<"$update" >&2; then
+# What the install said is kept: apt's words, not its status, tell a mirror's
+# mismatched list from any other failure.
+said=$(mktemp)
+trap 'rm -f "$said"' EXIT
+"$root/tools/install-deps.sh" --with-extras "${packages[@]}" 2>&1 | tee "$said" && exit 0
+if grep -qE 'binary-i386/Packages.*(unexpected size|Hash Sum mismatch)' "$said"; then
   echo "install-wine: Debian's mirror serves an i386 package list its signed Release file does not match" >&2
   exit 3
 fi
