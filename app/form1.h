@@ -8,10 +8,10 @@
 #include "image/programimage.h"
 #include "serial/form2.h"
 #include "serial/portcontroller.h"
-#include "serial/portmapping.h"
 #include "serial/receivestate.h"
 #include "serial/serialline.h"
-#include "serial/systemports.h"
+#include "systemports/portmapping.h"
+#include "systemports/systemports.h"
 
 #include <QMainWindow>
 

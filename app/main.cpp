@@ -1,6 +1,6 @@
-#include "app/chinesecatalogues.h"
 #include "app/deviceicon.h"
 #include "app/form1.h"
+#include "common/chinesecatalogues.h"
 
 #include <QApplication>
 

@@ -5,7 +5,7 @@
 #include "figures.h"
 #include "loaderbench.h"
 
-#include "app/chinesecatalogues.h"
+#include "common/chinesecatalogues.h"
 
 #include <QApplication>
 #include <QDateTime>

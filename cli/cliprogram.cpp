@@ -6,8 +6,8 @@
 #include "cli/portlisting.h"
 #include "cli/programfile.h"
 #include "cli/summary.h"
-#include "serial/portmapping.h"
-#include "serial/systemports.h"
+#include "systemports/portmapping.h"
+#include "systemports/systemports.h"
 
 #include <QEventLoop>
 

@@ -1,7 +1,7 @@
 // kd7load-cli: the KD7 download from a script, and to many devices at once.
-#include "app/chinesecatalogues.h"
 #include "cli/cliprogram.h"
 #include "cli/console.h"
+#include "common/chinesecatalogues.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #include "cli/porttarget.h"
 
 #include "cli/devicename.h"
-#include "serial/portmapping.h"
+#include "systemports/portmapping.h"
 
 #include <QSet>
 

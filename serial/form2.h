@@ -1,8 +1,8 @@
 #pragma once
 
-#include "serial/portmapping.h"
-#include "serial/porttroubles.h"
-#include "serial/systemports.h"
+#include "systemports/portmapping.h"
+#include "systemports/porttroubles.h"
+#include "systemports/systemports.h"
 
 #include <QWidget>
 

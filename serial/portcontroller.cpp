@@ -24,8 +24,9 @@ void PortController::Openport()
     line_.setInputMode(SerialLine::comInputModeBinary);
     line_.setSettings(QString::fromLatin1(kLineSettings));
     if (!line_.setPortOpen(true))
-        showMessage_(QStringLiteral("串口不能打开! "),
-                     explainRefusal(PortRefusal::of(line_, portNo), troubles_));
+        showMessage_(
+            QStringLiteral("串口不能打开! "),
+            explainRefusal({portNo, line_.location(), line_.refusal(), line_.systemError()}, troubles_));
 }
 
 void PortController::Closeport()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/porttroubles.h"
 #include "serial/serialline.h"
+#include "systemports/porttroubles.h"
 
 #include <functional>
 

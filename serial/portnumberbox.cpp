@@ -1,6 +1,6 @@
 #include "serial/portnumberbox.h"
 
-#include "serial/portdescription.h"
+#include "systemports/portdescription.h"
 
 #include <QLineEdit>
 

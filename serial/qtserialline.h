@@ -2,8 +2,8 @@
 
 #include "serial/lowlatency.h"
 #include "serial/nativeport.h"
-#include "serial/portmapping.h"
 #include "serial/serialline.h"
+#include "systemports/portmapping.h"
 
 #include <QSerialPort>
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "serial/linesettings.h"
-#include "serial/portmapping.h"
+#include "systemports/openrefusal.h"
+#include "systemports/portmapping.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -20,13 +21,7 @@ public:
     static constexpr int comInputModeBinary = 1;
 
     // Why the last open failed.
-    enum class Refusal {
-        None,
-        NoSuchPort,        // the number names no port, or the device is not there
-        InUse,             // another program holds the port
-        SettingsRefused,   // the settings text does not read, or the port refused it
-        OpenFailed,        // anything else the system reported
-    };
+    using Refusal = OpenRefusal;
 
     explicit SerialLine(PortMapping mapping, QObject *parent = nullptr)
         : QObject(parent),

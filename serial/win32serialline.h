@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/portmapping.h"
 #include "serial/serialline.h"
+#include "systemports/portmapping.h"
 
 #include <QByteArray>
 #include <QTimer>

@@ -2,12 +2,12 @@
 // with the simulated KD7 on their far ends (a silent device's half-second
 // waits on a clock ten times faster than real time); the program itself for
 // what only a process shows (its exit status, --help, --list).
-#include "app/chinesecatalogues.h"
 #include "cli/cliprogram.h"
 #include "cli/portlisting.h"
+#include "common/chinesecatalogues.h"
 #include "kd7sim/simulateddevice.h"
-#include "serial/portmapping.h"
-#include "serial/systemports.h"
+#include "systemports/portmapping.h"
+#include "systemports/systemports.h"
 #include "tests/support/devicebytes.h"
 #include "tests/support/scaledclock.h"
 

@@ -1,6 +1,6 @@
-#include "app/chinesecatalogues.h"
 #include "app/form1.h"
 #include "app/qtcommondialog.h"
+#include "common/chinesecatalogues.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

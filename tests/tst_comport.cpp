@@ -17,7 +17,7 @@
 #include "download/wireprotocol.h"
 #include "serial/form2.h"
 #include "serial/module1.h"
-#include "serial/portmapping.h"
+#include "systemports/portmapping.h"
 #include "tests/support/chosenfile.h"
 
 #include <QAbstractItemView>

@@ -1,10 +1,10 @@
 #include "app/form1.h"
 #include "serial/form2.h"
-#include "serial/linuxporttroubles.h"
 #include "serial/module1.h"
 #include "serial/portnumberbox.h"
-#include "serial/sysfsports.h"
-#include "serial/systemports.h"
+#include "systemports/linuxporttroubles.h"
+#include "systemports/sysfsports.h"
+#include "systemports/systemports.h"
 #include "tests/support/captions.h"
 #include "tests/support/ptypair.h"
 #include "tests/support/windowonfakes.h"
@@ -537,11 +537,10 @@ void TestForm2::portsAsTheKernelReportsThem()
         QString shown = box->toolTip();
         if (where.startsWith(QLatin1String("refused"))) {
             const QString location = mapping(portNo);
-            shown = explainRefusal(
-                {portNo, location,
-                 location.isEmpty() ? SerialLine::Refusal::NoSuchPort : SerialLine::Refusal::InUse,
-                 QStringLiteral("Permission denied")},
-                troubles);
+            shown = explainRefusal({portNo, location,
+                                    location.isEmpty() ? OpenRefusal::NoSuchPort : OpenRefusal::InUse,
+                                    QStringLiteral("Permission denied")},
+                                   troubles);
         } else if (portNo > 0) {
             shown = box->itemData(portNo - 1, Qt::ToolTipRole).toString();
         }

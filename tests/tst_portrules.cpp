@@ -2,8 +2,8 @@
 // the order that numbers the ports, and giving low-latency mode back.
 #include "serial/linesettings.h"
 #include "serial/lowlatency.h"
-#include "serial/portmapping.h"
-#include "serial/problemdevices.h"
+#include "systemports/portmapping.h"
+#include "systemports/problemdevices.h"
 
 #include <QTest>
 
@@ -179,9 +179,9 @@ void TestPortRules::windowsAdaptersWithProblems()
     const PortTroubles troubles = windowsPortTroubles([devices] { return devices; });
     QTEST(troubles.troubleAt(location), "at");
     QTEST(troubles.strandedAdapters(), "listed");
-    QTEST(explainRefusal({3, "COM3", SerialLine::Refusal::NoSuchPort, "系统找不到指定的文件。"}, troubles),
+    QTEST(explainRefusal({3, "COM3", OpenRefusal::NoSuchPort, "系统找不到指定的文件。"}, troubles),
           "refusedPort3");
-    QTEST(explainRefusal({3, "COM3", SerialLine::Refusal::InUse, "拒绝访问。"}, troubles), "heldPort3");
+    QTEST(explainRefusal({3, "COM3", OpenRefusal::InUse, "拒绝访问。"}, troubles), "heldPort3");
 }
 
 QTEST_GUILESS_MAIN(TestPortRules)

@@ -7,10 +7,10 @@
 #include "app/form1.h"
 #include "app/win32commondialog.h"
 #include "serial/form2.h"
-#include "serial/ftdilatency.h"
-#include "serial/portdescription.h"
-#include "serial/porttroubles.h"
-#include "serial/problemdevices.h"
+#include "systemports/ftdilatency.h"
+#include "systemports/portdescription.h"
+#include "systemports/porttroubles.h"
+#include "systemports/problemdevices.h"
 
 #include <QComboBox>
 #include <QDir>

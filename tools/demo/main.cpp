@@ -2,9 +2,9 @@
 // simulated device on its far end, answering at the real 9600-baud pace.
 // With a display the operator uses the tool as usual; without one the demo
 // downloads the sample program by itself, reports and saves a picture.
-#include "app/chinesecatalogues.h"
 #include "app/deviceicon.h"
 #include "app/form1.h"
+#include "common/chinesecatalogues.h"
 #include "firstchoicedialog.h"
 #include "kd7sim/simulateddevice.h"
 #include "kd7sim/simulatedport.h"

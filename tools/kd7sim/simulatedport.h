@@ -1,7 +1,7 @@
 #pragma once
 
 #include "kd7sim/simulateddevice.h"
-#include "serial/portmapping.h"
+#include "systemports/portmapping.h"
 
 // Port 1 is the simulated device's line, wherever it was last opened.
 inline PortMapping portOneOn(const SimulatedDevice &device)

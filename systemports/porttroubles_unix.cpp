@@ -1,6 +1,6 @@
-#include "serial/linuxporttroubles.h"
-#include "serial/portholders.h"
-#include "serial/usbserialadapters.h"
+#include "systemports/linuxporttroubles.h"
+#include "systemports/portholders.h"
+#include "systemports/usbserialadapters.h"
 
 #include <QFileInfo>
 

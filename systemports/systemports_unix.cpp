@@ -1,6 +1,6 @@
-#include "serial/systemports.h"
+#include "systemports/systemports.h"
 
-#include "serial/sysfsports.h"
+#include "systemports/sysfsports.h"
 
 QList<SystemPort> systemPorts() { return sysfsSerialPorts(QStringLiteral("/sys")); }
 

@@ -1,11 +1,6 @@
-#include "serial/porttroubles.h"
+#include "systemports/porttroubles.h"
 
-using Refusal = SerialLine::Refusal;
-
-PortRefusal PortRefusal::of(const SerialLine &line, int portNo)
-{
-    return {portNo, line.location(), line.refusal(), line.systemError()};
-}
+using Refusal = OpenRefusal;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "serial/ftdilatency.h"
+#include "systemports/ftdilatency.h"
 
-#include "serial/windowsregistry.h"
+#include "systemports/windowsregistry.h"
 
 namespace {
 

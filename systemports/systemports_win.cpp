@@ -1,9 +1,9 @@
-#include "serial/systemports.h"
+#include "systemports/systemports.h"
 
-#include "serial/ftdilatency.h"
-#include "serial/portmapping.h"
-#include "serial/setupapi_win.h"
-#include "serial/windowsregistry.h"
+#include "systemports/ftdilatency.h"
+#include "systemports/portmapping.h"
+#include "systemports/setupapi_win.h"
+#include "systemports/windowsregistry.h"
 
 #include <devguid.h>
 

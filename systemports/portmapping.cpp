@@ -1,6 +1,6 @@
-#include "serial/portmapping.h"
+#include "systemports/portmapping.h"
 
-#include "serial/systemports.h"
+#include "systemports/systemports.h"
 
 #include <algorithm>
 

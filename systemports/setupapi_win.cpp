@@ -1,6 +1,6 @@
-#include "serial/setupapi_win.h"
+#include "systemports/setupapi_win.h"
 
-#include "serial/windowsregistry.h"
+#include "systemports/windowsregistry.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "serial/windowsregistry.h"
+#include "systemports/windowsregistry.h"
 
 #include <iterator>
 #include <vector>

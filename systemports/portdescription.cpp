@@ -1,4 +1,4 @@
-#include "serial/portdescription.h"
+#include "systemports/portdescription.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/chinesecatalogues.h"
+#include "common/chinesecatalogues.h"
 
 #include <QCoreApplication>
 #include <QTranslator>

@@ -1,6 +1,6 @@
-#include "serial/usbserialadapters.h"
+#include "systemports/usbserialadapters.h"
 
-#include "serial/kernelreport.h"
+#include "systemports/kernelreport.h"
 
 #include <QDir>
 #include <QFile>

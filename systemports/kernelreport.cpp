@@ -1,4 +1,4 @@
-#include "serial/kernelreport.h"
+#include "systemports/kernelreport.h"
 
 #include <QFile>
 

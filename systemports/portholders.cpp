@@ -1,6 +1,6 @@
-#include "serial/portholders.h"
+#include "systemports/portholders.h"
 
-#include "serial/kernelreport.h"
+#include "systemports/kernelreport.h"
 
 #include <QDir>
 #include <QFile>

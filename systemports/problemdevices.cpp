@@ -1,4 +1,4 @@
-#include "serial/problemdevices.h"
+#include "systemports/problemdevices.h"
 
 #include <algorithm>
 

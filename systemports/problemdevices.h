@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/porttroubles.h"
+#include "systemports/porttroubles.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/deviceaccess.h"
-#include "serial/porttroubles.h"
+#include "systemports/deviceaccess.h"
+#include "systemports/porttroubles.h"
 
 #include <QCoreApplication>
 #include <QString>

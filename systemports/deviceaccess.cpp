@@ -1,4 +1,4 @@
-#include "serial/deviceaccess.h"
+#include "systemports/deviceaccess.h"
 
 #include <QFile>
 

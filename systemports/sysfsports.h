@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/systemports.h"
+#include "systemports/systemports.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/portmapping.h"
+#include "systemports/portmapping.h"
 
 #include <QList>
 #include <QString>

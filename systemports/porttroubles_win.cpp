@@ -1,6 +1,6 @@
-#include "serial/porttroubles.h"
-#include "serial/problemdevices.h"
-#include "serial/setupapi_win.h"
+#include "systemports/porttroubles.h"
+#include "systemports/problemdevices.h"
+#include "systemports/setupapi_win.h"
 
 #include <cfgmgr32.h>
 

@@ -1,7 +1,7 @@
-#include "serial/sysfsports.h"
+#include "systemports/sysfsports.h"
 
-#include "serial/kernelreport.h"
-#include "serial/portmapping.h"
+#include "systemports/kernelreport.h"
+#include "systemports/portmapping.h"
 
 #include <QDir>
 #include <QFile>

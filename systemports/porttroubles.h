@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/serialline.h"
+#include "systemports/openrefusal.h"
 
 #include <QString>
 #include <QStringList>
@@ -38,10 +38,8 @@ PortTroubles systemPortTroubles();
 struct PortRefusal {
     int portNo = 0;     // the number the operator chose; 0 when a device was named instead
     QString location;   // the device the number led to; empty when it names no port
-    SerialLine::Refusal refusal = SerialLine::Refusal::OpenFailed;
+    OpenRefusal refusal = OpenRefusal::OpenFailed;
     QString systemError;   // the system's own words for the failure
-
-    static PortRefusal of(const SerialLine &line, int portNo);
 };
 
 // The line the operator reads below "串口不能打开! ": the port, why it did
