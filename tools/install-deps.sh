@@ -36,4 +36,4 @@ done
 
 echo "Installing: ${missing[*]}"
 refresh_package_lists
-as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt_waiting env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

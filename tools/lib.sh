@@ -9,16 +9,48 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# machine_archive: the address of the Debian archive that this machine's own
+# apt sources read its release (VERSION_CODENAME) from, so private
+# configurations fetch from the mirror the machine is set to (a near one in
+# China, say). Both source formats are read; an entry turned off is skipped.
+# Ends the script, saying so, where the sources name none.
+machine_archive() {
+  local codename uri
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  uri=$(find /etc/apt/sources.list /etc/apt/sources.list.d -maxdepth 1 -type f \
+          \( -name '*.list' -o -name '*.sources' \) 2>/dev/null | sort | xargs -r awk -v want="$codename" '
+    function suite_match(list,   n, i, a) { n = split(list, a, " "); for (i = 1; i <= n; i++) if (a[i] == want) return 1; return 0 }
+    function stanza_end() { if (types ~ /(^| )deb( |$)/ && enabled != "no" && suite_match(suites) && !found) { split(uris, u, " "); found = u[1] } types = uris = suites = enabled = "" }
+    FNR == 1 { stanza_end() }
+    FILENAME ~ /\.sources$/ {
+      if ($0 ~ /^[ \t]*$/) { stanza_end(); next }
+      if (tolower($1) == "types:") { $1 = ""; types = $0 }
+      else if (tolower($1) == "uris:") { $1 = ""; uris = $0 }
+      else if (tolower($1) == "suites:") { $1 = ""; suites = $0 }
+      else if (tolower($1) == "enabled:") enabled = tolower($2)
+      next
+    }
+    $1 == "deb" && !found {
+      line = $0; sub(/^deb[ \t]+/, "", line); sub(/^\[[^]]*\][ \t]*/, "", line)
+      split(line, f, /[ \t]+/); if (f[2] == want) found = f[1]
+    }
+    END { stanza_end(); print found }')
+  [ -n "$uri" ] || die "this machine's apt sources (/etc/apt/sources.list, /etc/apt/sources.list.d) name no Debian archive for ${codename:-its release}; add the Debian mirror to use there"
+  echo "${uri%/}"
+}
+
 # private_apt DIR TYPE SUITES [ARCH]: an apt configuration of DIR's own that
-# reads Debian's SUITES (space-separated) of TYPE (deb or deb-src), so the
-# machine's apt set-up is neither read nor changed; its options in the array
-# apt_options, for apt-get and apt-cache.
+# reads Debian's SUITES (space-separated) of TYPE (deb or deb-src) from the
+# archive the machine's own sources name, so the machine's apt set-up is
+# neither changed nor bypassed; its options in the array apt_options, for
+# apt-get and apt-cache.
 private_apt() {
-  local dir=$1 type=$2 suites=$3 arch=${4:-}
+  local dir=$1 type=$2 suites=$3 arch=${4:-} archive
+  archive=$(machine_archive)
   mkdir -p "$dir/lists/partial" "$dir/archives/partial" "$dir/sources.d" "$dir/preferences.d"
   {
     echo "Types: $type"
-    echo "URIs: http://deb.debian.org/debian"
+    echo "URIs: $archive"
     echo "Suites: $suites"
     echo "Components: main"
     [ -z "$arch" ] || echo "Architectures: $arch"
@@ -30,12 +62,34 @@ private_apt() {
                -o "Dir::Cache=$dir" -o "Dir::Cache::Archives=$dir/archives" -o Debug::NoLocking=1)
 }
 
+# apt_waiting COMMAND...: runs an apt command as root; while another package
+# manager holds apt's or dpkg's lock (unattended-upgrades on a desktop, an
+# install in another terminal), says once what it waits for and tries again
+# every 5 s, for at most $apt_lock_wait seconds (600 unless set).
+apt_waiting() {
+  local said waited=0 told=""
+  said=$(mktemp)
+  while true; do
+    if as_root "$@" 2>"$said"; then rm -f "$said"; return 0; fi
+    if ! grep -qE 'Could not get lock|Unable to (acquire the dpkg frontend lock|lock)' "$said" \
+       || [ "$waited" -ge "${apt_lock_wait:-600}" ]; then
+      cat "$said" >&2
+      rm -f "$said"
+      return 1
+    fi
+    [ -n "$told" ] || echo "waiting (at most ${apt_lock_wait:-600} s) for the package manager's lock: $(grep -m1 -oE 'held by process [0-9]+ \([^)]*\)' "$said" || grep -m1 -oE 'lock [^ ]+' "$said")" >&2
+    told=yes
+    sleep 5
+    waited=$((waited + 5))
+  done
+}
+
 # refresh_package_lists: apt-get update, tried three times a minute apart: a
 # mirror in the middle of a sync serves lists that do not match for a while.
 refresh_package_lists() {
   local try
   for try in 1 2 3; do
-    as_root apt-get update -qq && return 0
+    apt_waiting apt-get update -qq && return 0
     [ "$try" -eq 3 ] || { echo "apt-get update failed; trying again in 60 s" >&2; sleep 60; }
   done
   return 1

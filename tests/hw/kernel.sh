@@ -4,8 +4,8 @@
 # bookworm-backports: the newer one Debian 12 offers), fetched with
 # apt-get download into CACHE once, unpacked there, never installed. The
 # suite's package lists come through an apt configuration of the cache's
-# own, so the machine's apt set-up is neither read nor changed. Prints the
-# unpacked package's folder.
+# own, from the archive the machine's sources name, so the machine's apt
+# set-up is not changed. Prints the unpacked package's folder.
 # usage: kernel.sh CACHE SUITE
 set -euo pipefail
 . "$(dirname "$0")/../../tools/lib.sh"
