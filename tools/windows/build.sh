@@ -3,7 +3,12 @@
 # programs that run under Wine) with Qt 5.15 for Windows from the cache,
 # gathers the program with the libraries and plugins it loads, and makes the
 # installer OUT/kd7load-VERSION-setup.exe: one program and one installer for
-# Windows 7 SP1 to 11, 32- and 64-bit.
+# Windows 7 SP1 to 11, 32- and 64-bit. The same files, unpacked and run where
+# they lie, are OUT/kd7load-VERSION-windows.zip; the source of the Qt they
+# carry, as built, is in OUT/qt-source.
+# The same commit gives the same bytes on any machine: times are the
+# commit's (SOURCE_DATE_EPOCH), no build folder is compiled in, the linker
+# writes no time stamp, and the archives list their files in one order.
 # usage: build.sh OUT HOST_BUILD
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -17,6 +22,9 @@ mingw=i686-w64-mingw32
 "$root/tools/install-deps.sh" --with-extras nsis binutils-mingw-w64-i686 g++-mingw-w64-i686-posix
 qt=$("$root/tools/windows/build-qt.sh" | tail -n1)
 version=$(sed -n 's/^project(kd7load VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+# The commit's time; a source tree from git archive has it as its files' time.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null \
+  || stat -c %Y "$root/CMakeLists.txt")}
 
 # The icon, drawn on the host by the same code as the window's.
 mkdir -p "$out"
@@ -26,7 +34,9 @@ cmake --build "$host" --target kd7iconexport >/dev/null
 cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
-  -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON >/dev/null
+  -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON \
+  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$root=kd7load -ffile-prefix-map=$out=build" \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp" >/dev/null
 cmake --build "$out/build" -j "$jobs" --target kd7load kd7load-cli kd7guide tst_objectfile tst_downloadprocedure tst_portrules tst_comport \
   tst_windowsdesk
 
@@ -56,6 +66,9 @@ cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 gather_dlls "$stage"
 find "$stage" -iname '*.exe' -o -iname '*.dll' | xargs "$mingw-strip" --strip-unneeded
+/usr/bin/python3 "$root/tools/windows/notices.py" "$qt/debian-source" "$stage/licenses"
+rm -rf "$out/qt-source"
+cp -r "$qt/debian-source" "$out/qt-source"
 
 # The test programs beside the same libraries, with the offscreen platform.
 tests="$out/tests"
@@ -67,6 +80,11 @@ for t in tst_objectfile tst_downloadprocedure tst_portrules tst_comport tst_wind
 done
 gather_dlls "$tests"
 
+# Every file the installer and the zip hold carries the commit's time.
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 setup="$out/kd7load-$version-setup.exe"
 makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$setup" "$root/packaging/windows/kd7load.nsi"
 echo "windows: $setup ($(du -h "$setup" | cut -f1)); installs $(du -sh "$stage" | cut -f1)"
+zip="$out/kd7load-$version-windows.zip"
+/usr/bin/python3 "$root/tools/windows/portable-zip.py" "$stage" "kd7load-$version-windows" "$zip"
+echo "windows: $zip ($(du -h "$zip" | cut -f1)), runs where it is unpacked"
