@@ -107,6 +107,23 @@ cli_chinese_on_a_console() {
     | tee /dev/stderr | grep -q '退出状态'
 }
 
+# The zip, as an operator without administrator rights uses it: unpacked to a
+# folder whose path has Chinese and spaces (a USB stick's, say), its
+# kd7load-cli sends the window's bytes through COM8 exactly, and nothing is
+# written outside that folder: no file anywhere in the prefix, no registry
+# value (Wine's hives compared without their times).
+prefix_state() {
+  (cd "$WINEPREFIX" && find . -path ./dosdevices -prune -o -type f ! -name '*.reg' -printf '%P %s %T@\n' | sort \
+    && sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d' ./*.reg)
+}
+portable_download() {
+  local folder="$work/U 盘 $prefix_name/免安装 工具" program="$work/命令行/传感器.OBJ"
+  mkdir -p "$folder" && /usr/bin/python3 -m zipfile -e "$zip" "$folder" || return 1
+  restart_wine && prefix_state >"$work/prefix-before.txt" || return 1
+  (cd "$folder"/kd7load-*-windows && bounded 120 wine kd7load-cli.exe -p COM8 "$(winpath "$program")") || return 1
+  restart_wine && prefix_state | diff "$work/prefix-before.txt" -
+}
+
 # The installer is a 32-bit program: it installs under Program Files (x86)
 # on 64-bit Windows, and lists itself in the registry's 32-bit view.
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KD7Load'
@@ -200,6 +217,11 @@ in_prefix() {
   end_processes "${sims[@]}"
   check cli-com5-exact-bytes cmp "$work/answering-expected.bin" "$work/com5-$1.bin"
   check cli-com6-exact-bytes cmp "$work/answering-expected.bin" "$work/com6-$1.bin"
+  sims=()
+  start_device 8 --once --transcript "$work/com8-$1.bin"
+  check zip-runs-where-unpacked portable_download
+  end_processes "${sims[@]}"
+  check zip-com8-exact-bytes cmp "$work/answering-expected.bin" "$work/com8-$1.bin"
   check cli-chinese-in-a-pipe cli_chinese_in_a_pipe
   check cli-chinese-on-a-console cli_chinese_on_a_console
 
@@ -218,6 +240,7 @@ in_prefix() {
 mkdir -p "$work/fonts"
 ln -s /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc /usr/share/fonts/opentype/noto/NotoSerifCJK-Regular.ttc "$work/fonts/"
 setup=$(ls "$out"/kd7load-*-setup.exe)
+zip=$(ls "$out"/kd7load-*-windows.zip)
 
 # Every program and library the installer ships, and the installer itself,
 # loads on Windows 7 SP1; a program that imports a later function is caught.
