@@ -34,9 +34,7 @@ cmake --build "$host" --target kd7iconexport >/dev/null
 cmake -S "$root" -B "$out/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$qt" \
-  -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON \
-  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$root=kd7load -ffile-prefix-map=$out=build" \
-  -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp" >/dev/null
+  -DKD7_WINDOWS_ICON="$out/kd7load.ico" -DKD7_WARNINGS_AS_ERRORS=ON -DKD7_REPRODUCIBLE=ON >/dev/null
 cmake --build "$out/build" -j "$jobs" --target kd7load kd7load-cli kd7guide tst_objectfile tst_downloadprocedure tst_portrules tst_comport \
   tst_windowsdesk
 
@@ -48,7 +46,7 @@ gather_dlls() {
   local dir=$1 added=1
   while [ "$added" -eq 1 ]; do
     added=0
-    for dll in $(find "$dir" -iname '*.exe' -o -iname '*.dll' | xargs -r "$mingw-objdump" -p \
+    for dll in $(find "$dir" \( -iname '*.exe' -o -iname '*.dll' \) -print0 | xargs -0 -r "$mingw-objdump" -p \
                  | sed -n 's/^\s*DLL Name: //p' | sort -u); do
       [ -e "$dir/$dll" ] && continue
       for d in "${dll_dirs[@]}"; do
@@ -65,7 +63,7 @@ cp "$out/build/kd7load.exe" "$out/build/cli/kd7load-cli.exe" "$out/kd7load.ico" 
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 gather_dlls "$stage"
-find "$stage" -iname '*.exe' -o -iname '*.dll' | xargs "$mingw-strip" --strip-unneeded
+find "$stage" \( -iname '*.exe' -o -iname '*.dll' \) -print0 | xargs -0 "$mingw-strip" --strip-unneeded
 /usr/bin/python3 "$root/tools/windows/notices.py" "$qt/debian-source" "$stage/licenses"
 rm -rf "$out/qt-source"
 cp -r "$qt/debian-source" "$out/qt-source"
