@@ -100,7 +100,7 @@ QString PortHolders::named() const
 {
     QStringList names;
     for (const PortHolder &holder : known.mid(0, kNamedAtMost))
-        names << QStringLiteral("%1 (进程 %2)").arg(holder.program).arg(holder.pid);
+        names << QStringLiteral("%1 (进程 %2)").arg(holder.program, QString::number(holder.pid));
     return names.join(QStringLiteral(", "));
 }
 

@@ -87,8 +87,7 @@ QString troubleLine(const WindowsDevice &device)
     if (!device.portName.isEmpty() && name.endsWith(QStringLiteral(" (%1)").arg(device.portName)))
         name.chop(device.portName.size() + 3);
     return QStringLiteral("%1%2 (%3) %4 (设备管理器代码 %5): ")
-               .arg(port, kind, name, problemText(device.problem))
-               .arg(device.problem)
+               .arg(port, kind, name, problemText(device.problem), QString::number(device.problem))
         + remedy(device);
 }
 
