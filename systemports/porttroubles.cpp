@@ -25,6 +25,17 @@ QString noSuchPort(const PortRefusal &refusal, const PortTroubles &troubles)
 
 }   // namespace
 
+TroubleSurvey PortTroubles::surveyed(const QStringList &locations) const
+{
+    if (survey)
+        return survey(locations);
+    TroubleSurvey found;
+    for (const QString &location : locations)
+        found.at.insert(location, troubleAt(location));
+    found.stranded = strandedAdapters();
+    return found;
+}
+
 QString explainRefusal(const PortRefusal &refusal, const PortTroubles &troubles)
 {
     if (refusal.location.isEmpty() && refusal.portNo <= 0)

@@ -100,22 +100,37 @@ QList<WindowsDevice> faulty(const QList<WindowsDevice> &devices)
     return found;
 }
 
+QString troubleAt(const QList<WindowsDevice> &faultyDevices, const QString &location)
+{
+    for (const WindowsDevice &device : faultyDevices)
+        if (device.portName.compare(location, Qt::CaseInsensitive) == 0)
+            return troubleLine(device);
+    return {};
+}
+
+QStringList troubleLines(const QList<WindowsDevice> &faultyDevices)
+{
+    QStringList lines;
+    for (const WindowsDevice &device : faultyDevices)
+        lines << troubleLine(device);
+    return lines;
+}
+
 }   // namespace
 
+// Each question enumerates the device tree afresh; a survey does it once.
 PortTroubles windowsPortTroubles(std::function<QList<WindowsDevice>()> devices)
 {
     PortTroubles troubles;
-    troubles.at = [devices](const QString &location) {
-        for (const WindowsDevice &device : faulty(devices()))
-            if (device.portName.compare(location, Qt::CaseInsensitive) == 0)
-                return troubleLine(device);
-        return QString();
-    };
-    troubles.adaptersWithoutPort = [devices] {
-        QStringList lines;
-        for (const WindowsDevice &device : faulty(devices()))
-            lines << troubleLine(device);
-        return lines;
+    troubles.at = [devices](const QString &location) { return troubleAt(faulty(devices()), location); };
+    troubles.adaptersWithoutPort = [devices] { return troubleLines(faulty(devices())); };
+    troubles.survey = [devices](const QStringList &locations) {
+        const QList<WindowsDevice> found = faulty(devices());
+        TroubleSurvey survey;
+        for (const QString &location : locations)
+            survey.at.insert(location, troubleAt(found, location));
+        survey.stranded = troubleLines(found);
+        return survey;
     };
     return troubles;
 }

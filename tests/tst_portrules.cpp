@@ -182,6 +182,15 @@ void TestPortRules::windowsAdaptersWithProblems()
     QTEST(explainRefusal({3, "COM3", OpenRefusal::NoSuchPort, "系统找不到指定的文件。"}, troubles),
           "refusedPort3");
     QTEST(explainRefusal({3, "COM3", OpenRefusal::InUse, "拒绝访问。"}, troubles), "heldPort3");
+    int looks = 0;   // the port window's survey enumerates the devices once for all its ports
+    const auto counted = [&] {
+        ++looks;
+        return devices;
+    };
+    const TroubleSurvey survey = windowsPortTroubles(counted).surveyed({"COM1", location, "COM4"});
+    QCOMPARE(looks, 1);
+    QCOMPARE(survey.at.value(location), troubles.troubleAt(location));
+    QCOMPARE(survey.stranded, troubles.strandedAdapters());
 }
 
 QTEST_GUILESS_MAIN(TestPortRules)
