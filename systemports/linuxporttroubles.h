@@ -2,6 +2,7 @@
 
 #include "systemports/deviceaccess.h"
 #include "systemports/porttroubles.h"
+#include "systemports/serialdrivers.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -16,6 +17,7 @@ struct LinuxSystemView {
     QString deviceRoot;   // where device files such as /dev/ttyUSB0 are found: the system's own root
     qint64 ownPid = QCoreApplication::applicationPid();
     UserAccount account = UserAccount::current();
+    QString kernelModules = runningKernelModules();   // /lib/modules/RELEASE, with modules.alias
 };
 
 // What stands in the way of a port on Linux: no permission (the group that

@@ -36,6 +36,9 @@ QString usbfsTaker(const LinuxSystemView &view, const StrandedAdapter &adapter, 
 QString strandedLine(const LinuxSystemView &view, const StrandedAdapter &adapter)
 {
     const QString plugged = QStringLiteral("USB 串口适配器 %1 插着, ").arg(adapter.name);
+    if (!adapter.takenThroughUsbfs && adapter.moduleLoaded)
+        return plugged
+            + QStringLiteral("但驱动 %1 没有接管它, 没有串口: 拔下适配器再插上.").arg(adapter.module);
     if (!adapter.takenThroughUsbfs)
         return plugged
             + QStringLiteral("但没有驱动接管它, 没有串口: 执行 sudo modprobe %1, 再拔插适配器.")
@@ -59,7 +62,7 @@ PortTroubles linuxPortTroubles(const LinuxSystemView &view)
     };
     troubles.adaptersWithoutPort = [view] {
         QStringList lines;
-        for (const StrandedAdapter &adapter : strandedUsbAdapters(view.sysfs))
+        for (const StrandedAdapter &adapter : strandedUsbAdapters(view.sysfs, view.kernelModules))
             lines << strandedLine(view, adapter);
         return lines;
     };
