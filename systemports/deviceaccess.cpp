@@ -72,8 +72,11 @@ QString deviceAccessTrouble(const QString &path, const QString &root, const User
         return {};
     const GroupEntry group = groupWithId(groupFile, uint(status.st_gid));
     const QString noAccess = QStringLiteral("%1: 没有权限.").arg(path);
-    // Root's group, or a group the user already has: no group to join helps.
-    if (status.st_gid == 0 || account.sessionGroups.contains(uint(status.st_gid)))
+    // Root's group, a group the user already has, or one that may not both
+    // read and write it (tty, which a login prompt gives it): no group to
+    // join helps.
+    const bool groupReadsAndWrites = (status.st_mode & S_IRGRP) && (status.st_mode & S_IWGRP);
+    if (status.st_gid == 0 || account.sessionGroups.contains(uint(status.st_gid)) || !groupReadsAndWrites)
         return noAccess
             + QStringLiteral(" 它属于用户 %1 和 %2 组, 不让用户 %3 读写: 请管理员修改它的权限.")
                   .arg(userName(status.st_uid), group.name, account.name);

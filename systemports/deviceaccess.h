@@ -20,7 +20,8 @@ struct UserAccount {
 // Why `account` may not open the device at `path`, and what to do: the group
 // that owns it, and whether the user must be added to it or only log in
 // again (`groupFile` lists the groups and their members, as /etc/group
-// does). Empty when the user may open it, or the device is not there. The
+// does). Joining is advised only where the group may read and write the
+// device. Empty when the user may open it, or the device is not there. The
 // device file is looked at under `root` (empty: the system's own).
 QString deviceAccessTrouble(const QString &path, const QString &root, const UserAccount &account,
                             const QString &groupFile);
