@@ -7,12 +7,14 @@
 
 // The user this program runs as, as far as opening a device goes: the
 // groups this session has (fixed at login: a group added since counts only
-// after the next login) and whether the system lets it read and write a
-// path.
+// after the next login), whether the system lets it read and write a path
+// and whether it may remove a file (its folder's sticky bit keeps other
+// users' files).
 struct UserAccount {
     QString name;
     QList<uint> sessionGroups;
     std::function<bool(const QString &path)> mayReadWrite;
+    std::function<bool(const QString &path)> mayRemove;
 
     static UserAccount current();
 };

@@ -43,7 +43,9 @@ struct Window : WindowOnFakes {
 // list may hold what stands in their way: "usb:PORT:VENDOR:PRODUCT:INTERFACE:
 // DRIVER:NAME", a USB interface bound to DRIVER ("-": none) of USB device
 // 001/PORT's number; "held:PID:PROGRAM:PATH[:PARENT]", a process holding
-// PATH open, under proc/; "modules", a kernel's module list;
+// PATH open, under proc/; "login:PID:PROGRAM:TTY", TTY as a login prompt
+// leaves it and PROGRAM's controlling terminal ("-": no program);
+// "lock:TTY:TEXT", TTY's lock file; "modules", a kernel's module list;
 // "group:NAME:MEMBERS", /dev/ttyUSB0 under dev/ belonging to group NAME,
 // which the group file lists with MEMBERS, and open to the group alone.
 QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
@@ -83,6 +85,21 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
         if (name == "usb") {
             usbDevice(fields.at(0), fields.mid(1, 3).join(':'), fields.at(5),
                       QString(fields.at(4)).remove('-'));
+            continue;
+        }
+        if (name == "login") {   // its device number 4:64 is tty_nr 1088
+            const QString pid = fields.at(0), device = root + "/dev/" + fields.at(2);
+            if (pid != "-" && make("/class/tty/" + fields.at(2) + "/dev", "4:64")
+                && make("/proc/" + pid + "/comm", fields.at(1)))
+                make("/proc/" + pid + "/stat",
+                     pid + " (" + fields.at(1) + ") S 1 " + pid + " " + pid + " 1088");
+            QFile(device).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::WriteGroup);
+            if (::geteuid() == 0 && ::chown(qPrintable(device), 0, 5) != 0)
+                return {};
+            continue;
+        }
+        if (name == "lock") {
+            make("/run/lock/LCK.." + fields.at(0), fields.at(1));
             continue;
         }
         if (name == "modules") {
@@ -518,6 +535,20 @@ void TestForm2::portsAsTheKernelReportsThem_data()
         << QStringList{"/dev/ttyS0"}
         << QStringList{"box:" + brltty, "box:" + noDriver, "2:" + brltty,
                        "refused 2:串口 2 没有对应的串口. " + brltty, "!1:agetty"};
+    QTest::newRow("a login prompt on ttyS0; ttyS1 as one leaves it")
+        << QStringList{"ttyS0:8250-pnp-uart", "ttyS1:8250-pnp-uart", "login:612:agetty:ttyS0",
+                       "login:-:-:ttyS1"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyS1"}
+        << QStringList{"1:/dev/ttyS0 是登录终端, 正被 agetty (进程 612) 使用: 执行 sudo systemctl disable "
+                       "--now serial-getty@ttyS0.service",
+                       "2:不让用户 operator 读写: 请管理员修改它的权限.", "!1:usermod", "!2:usermod"};
+    QTest::newRow("lock files: one whose owner is gone, one a program named x%1 keeps")
+        << QStringList{"ttyS0:8250-pnp-uart", "ttyUSB0:ftdi", "lock:ttyUSB0:      4242", "lock:ttyS0:1234",
+                       "held:1234:x%1:/dev/null"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
+        << QStringList{"2:/dev/ttyUSB0 的锁文件 ",
+                       "2:/run/lock/LCK..ttyUSB0 还在, 但留下它的进程 4242 已经不在了: 执行 sudo rm ",
+                       "refused 2:进程 4242 已经不在了", "1:/dev/ttyS0 正被 x%1 (进程 1234) 锁住 (锁文件 "};
     QTest::newRow("a CH341A programmer, a Silicon Labs debug adapter, an FT2232 OpenOCD took in half")
         << QStringList{"ttyS0:8250-pnp-uart", "ttyUSB1:ft2232", "usb:1-3:0403:6010:0:usbfs:FT2232",
                        "usb:1-7:1a86:5512:0:-:A", "usb:1-8:10c4:8044:0:-:B"}
@@ -539,14 +570,15 @@ void TestForm2::portsAsTheKernelReportsThem()
     const QString root = sysfsTree(dir, ttys);
     QVERIFY(!root.isEmpty());
     const PortList list = [root] { return sysfsSerialPorts(root); };
-    LinuxSystemView view{root, root + "/proc", root + "/etc/group", root, 1, {}, root + "/lib/modules"};
+    LinuxSystemView view{root, root + "/proc",       root + "/etc/group",  root, 1,
+                         {},   {root + "/run/lock"}, root + "/lib/modules"};
     view.account.name = QStringLiteral("operator");
     // The user is in none of the files' groups: a file open to its group alone is closed to it.
     view.account.mayReadWrite
         = [](const QString &path) { return QFileInfo(path).permissions().testFlag(QFile::ReadOther); };
     const PortTroubles troubles = linuxPortTroubles(view);
     const PortMapping mapping = numberedInListOrder(list);
-    Form2 form2(mapping, list, troubles);
+    Form2 form2(mapping, list, PortTroubles{{}, {}, troubles.survey});   // one look at each showing
     form2.show();
     const QComboBox *box = form2.COMBO1(1);
     for (int portNo = 1; portNo <= 4; ++portNo) {
