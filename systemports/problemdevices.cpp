@@ -18,7 +18,7 @@ const QLatin1String kPortsClass("{4d36e978-e325-11ce-bfc1-08002be10318}");
 // second interface of a composite device), "FTDIBUS\\VID_0403+PID_6001+...".
 const SerialBridge *bridgeOf(const WindowsDevice &device)
 {
-    static const QRegularExpression ids(
+    const QRegularExpression ids(
         QStringLiteral("VID_([0-9A-F]{4})[&+]PID_([0-9A-F]{4})(?:.*&MI_([0-9A-F]{2}))?"),
         QRegularExpression::CaseInsensitiveOption);
     for (const QString &id : device.hardwareIds) {

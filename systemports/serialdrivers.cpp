@@ -59,8 +59,7 @@ void SerialDrivers::readLists()
 // number (inNN), in hexadecimal.
 const SerialBridge *serialBridgeOf(const QString &modalias)
 {
-    static const QRegularExpression ids(
-        QStringLiteral("^usb:v([0-9A-F]{4})p([0-9A-F]{4}).*in([0-9A-F]{2})$"));
+    const QRegularExpression ids(QStringLiteral("^usb:v([0-9A-F]{4})p([0-9A-F]{4}).*in([0-9A-F]{2})$"));
     const QRegularExpressionMatch read = ids.match(modalias);
     if (!read.hasMatch())
         return nullptr;
