@@ -23,7 +23,8 @@ PortNumberBox::PortNumberBox(PortMapping mapping, PortList ports, PortTroubles t
     disconnect(lineEdit(), &QLineEdit::returnPressed, this, nullptr);
 }
 
-// One look at the system serves every tooltip.
+// One look at the system serves every tooltip: what each number opens, and
+// what stands in the way of each port.
 void PortNumberBox::refreshTooltips()
 {
     PortSurvey survey;
@@ -36,9 +37,9 @@ void PortNumberBox::refreshTooltips()
         locations << port.location;
     locations.removeAll(QString());
     locations.removeDuplicates();
-    for (const QString &location : locations)
-        survey.troubles.insert(location, troubles_.troubleAt(location));
-    survey.stranded = troubles_.strandedAdapters();
+    const TroubleSurvey found = troubles_.surveyed(locations);
+    survey.troubles = found.at;
+    survey.stranded = found.stranded;
     setToolTip(survey.outOfReach());
     for (int i = 0; i < count(); ++i) {
         bool isNumber = false;

@@ -1,6 +1,7 @@
 #include "systemports/deviceaccess.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <vector>
@@ -44,6 +45,20 @@ QString userName(uid_t uid)
     return QString::fromLocal8Bit(user->pw_name);
 }
 
+// Removing a file takes writing its folder; in a sticky folder (/run/lock,
+// /tmp) also owning the file or the folder, or being root.
+bool userMayRemove(const QString &path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
+    struct stat file = {};
+    struct stat where = {};
+    if (::access(folder.constData(), W_OK | X_OK) != 0 || ::stat(folder.constData(), &where) != 0
+        || ::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return false;
+    const uid_t user = ::geteuid();
+    return !(where.st_mode & S_ISVTX) || user == 0 || file.st_uid == user || where.st_uid == user;
+}
+
 }   // namespace
 
 UserAccount UserAccount::current()
@@ -58,6 +73,7 @@ UserAccount UserAccount::current()
     account.sessionGroups << uint(::getegid());
     account.mayReadWrite
         = [](const QString &path) { return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0; };
+    account.mayRemove = userMayRemove;
     return account;
 }
 
@@ -72,8 +88,11 @@ QString deviceAccessTrouble(const QString &path, const QString &root, const User
         return {};
     const GroupEntry group = groupWithId(groupFile, uint(status.st_gid));
     const QString noAccess = QStringLiteral("%1: 没有权限.").arg(path);
-    // Root's group, or a group the user already has: no group to join helps.
-    if (status.st_gid == 0 || account.sessionGroups.contains(uint(status.st_gid)))
+    // Root's group, a group the user already has, or one that may not both
+    // read and write it (tty, which a login prompt gives it): no group to
+    // join helps.
+    const bool groupReadsAndWrites = (status.st_mode & S_IRGRP) && (status.st_mode & S_IWGRP);
+    if (status.st_gid == 0 || account.sessionGroups.contains(uint(status.st_gid)) || !groupReadsAndWrites)
         return noAccess
             + QStringLiteral(" 它属于用户 %1 和 %2 组, 不让用户 %3 读写: 请管理员修改它的权限.")
                   .arg(userName(status.st_uid), group.name, account.name);

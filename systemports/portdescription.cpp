@@ -41,7 +41,7 @@ QString PortSurvey::describePort(int portNo) const
         const QString none = QStringLiteral("串口 %1: 没有这个串口").arg(portNo) + troubleAt(location);
         return elsewhere.isEmpty() ? none : none + QStringLiteral("\n\n") + elsewhere;
     }
-    return QStringLiteral("串口 %1: %2").arg(portNo).arg(named(*port)) + latencyAdvice(*port)
+    return QStringLiteral("串口 %1: %2").arg(QString::number(portNo), named(*port)) + latencyAdvice(*port)
         + troubleAt(port->location);
 }
 

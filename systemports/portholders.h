@@ -2,18 +2,19 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
-// The programs that hold a device open, read from what a Linux kernel
-// reports of its processes under `procRoot` (the system's own is /proc):
-// each process's open files are links in its fd folder. Another user's
-// processes cannot be read unless this program runs as root; that they may
-// hold it too is then all that can be said.
+// A program that holds a device, or stands in its way.
 struct PortHolder {
     QString program;   // the process's name ("minicom")
     qint64 pid = 0;
+
+    // "minicom (进程 1234)".
+    QString named() const;
 };
 
+// The programs that hold a device open. Another user's processes cannot be
+// read unless this program runs as root; that they may hold it too is then
+// all that can be said.
 struct PortHolders {
     QList<PortHolder> known;
     bool othersUnreadable = false;   // some processes' open files could not be read
@@ -21,10 +22,3 @@ struct PortHolders {
     // "minicom (进程 1234)", several joined by commas; empty when none is known.
     QString named() const;
 };
-
-// Who holds any of `paths` open, this program (`ownPid`) aside.
-PortHolders portHolders(const QString &procRoot, const QStringList &paths, qint64 ownPid);
-
-// The processes named `program` that run now, whatever their user: their
-// names can be read where their open files cannot.
-QList<PortHolder> runningPrograms(const QString &procRoot, const QString &program);

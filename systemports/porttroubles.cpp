@@ -12,7 +12,7 @@ QString noSuchPort(const PortRefusal &refusal, const PortTroubles &troubles)
     const QStringList stranded = troubles.strandedAdapters();
     QString line;
     if (refusal.portNo > 0 && !refusal.location.isEmpty())
-        line = QStringLiteral("串口 %1 (%2) 不存在.").arg(refusal.portNo).arg(refusal.location);
+        line = QStringLiteral("串口 %1 (%2) 不存在.").arg(QString::number(refusal.portNo), refusal.location);
     else if (refusal.portNo > 0)
         line = QStringLiteral("串口 %1 没有对应的串口.").arg(refusal.portNo);
     else
@@ -24,6 +24,17 @@ QString noSuchPort(const PortRefusal &refusal, const PortTroubles &troubles)
 }
 
 }   // namespace
+
+TroubleSurvey PortTroubles::surveyed(const QStringList &locations) const
+{
+    if (survey)
+        return survey(locations);
+    TroubleSurvey found;
+    for (const QString &location : locations)
+        found.at.insert(location, troubleAt(location));
+    found.stranded = strandedAdapters();
+    return found;
+}
 
 QString explainRefusal(const PortRefusal &refusal, const PortTroubles &troubles)
 {

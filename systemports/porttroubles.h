@@ -2,10 +2,19 @@
 
 #include "systemports/openrefusal.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+// What one look at the system found in the way of several ports: a line for
+// each location (empty where nothing stands in its way) and the adapters
+// plugged in without a port.
+struct TroubleSurvey {
+    QHash<QString, QString> at;
+    QStringList stranded;
+};
 
 // What stands in the way of the system's serial ports, read from what the
 // system reports and never by opening anything: a port the user may not
@@ -19,6 +28,11 @@ struct PortTroubles {
     std::function<QString(const QString &location)> at;
     // The serial adapters that are plugged in but give no port, a line each.
     std::function<QStringList()> adaptersWithoutPort;
+    // Both for many locations at once, from one look at the system: a look
+    // reads every process (Linux) or every device (Windows), so the port
+    // window takes one each time it shows its list. Where unset, each
+    // location is asked of `at`.
+    std::function<TroubleSurvey(const QStringList &locations)> survey;
     // Where the operator sees what each port number opens: the port
     // window's tooltips unless told otherwise.
     QString numbersShownIn = QStringLiteral("在 设置 中把鼠标停在串口号上就能看到");
@@ -28,6 +42,7 @@ struct PortTroubles {
     {
         return adaptersWithoutPort ? adaptersWithoutPort() : QStringList();
     }
+    TroubleSurvey surveyed(const QStringList &locations) const;
 };
 
 // This system's lookups: /sys, /proc and the user's groups on Linux; the

@@ -1,5 +1,9 @@
 #include "systemports/problemdevices.h"
 
+#include "systemports/serialbridges.h"
+
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -10,24 +14,21 @@ constexpr int kDisabled = 22;
 
 const QLatin1String kPortsClass("{4d36e978-e325-11ce-bfc1-08002be10318}");
 
-struct Maker {
-    const char *vendorId;   // as hardware ids write it: "VID_1A86"
-    const char *driver;     // where its driver comes from
-};
-
-const Maker kMakers[] = {
-    {"VID_0403", "FTDI 的 VCP 驱动"},
-    {"VID_1A86", "WCH 的 CH341SER 驱动"},
-    {"VID_067B", "Prolific 的 PL2303 驱动"},
-    {"VID_10C4", "Silicon Labs 的 CP210x VCP 驱动"},
-};
-
-const Maker *makerOf(const WindowsDevice &device)
+// The bridge a hardware id names: "USB\\VID_0403&PID_6010&MI_01" (the
+// second interface of a composite device), "FTDIBUS\\VID_0403+PID_6001+...".
+const SerialBridge *bridgeOf(const WindowsDevice &device)
 {
-    for (const Maker &maker : kMakers)
-        for (const QString &id : device.hardwareIds)
-            if (id.contains(QLatin1String(maker.vendorId), Qt::CaseInsensitive))
-                return &maker;
+    const QRegularExpression ids(
+        QStringLiteral("VID_([0-9A-F]{4})[&+]PID_([0-9A-F]{4})(?:.*&MI_([0-9A-F]{2}))?"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString &id : device.hardwareIds) {
+        const QRegularExpressionMatch read = ids.match(id);
+        const int interfaceNo = read.captured(3).isEmpty() ? -1 : read.captured(3).toInt(nullptr, 16);
+        if (read.hasMatch())
+            if (const SerialBridge *bridge = serialBridgeFor(
+                    read.captured(1).toUInt(nullptr, 16), read.captured(2).toUInt(nullptr, 16), interfaceNo))
+                return bridge;
+    }
     return nullptr;
 }
 
@@ -40,7 +41,7 @@ bool isCdcAcm(const WindowsDevice &device)
 
 bool isSerialAdapter(const WindowsDevice &device)
 {
-    return makerOf(device) || isCdcAcm(device)
+    return bridgeOf(device) || isCdcAcm(device)
         || device.classGuid.compare(kPortsClass, Qt::CaseInsensitive) == 0;
 }
 
@@ -54,13 +55,13 @@ bool onUsb(const WindowsDevice &device)
 
 QString remedy(const WindowsDevice &device)
 {
-    const Maker *maker = makerOf(device);
+    const SerialBridge *bridge = bridgeOf(device);
     switch (device.problem) {
     case kNoDriver:
         return QStringLiteral("装上 %1, 再拔插适配器.")
-            .arg(maker ? QString::fromUtf8(maker->driver) : QStringLiteral("设备厂家的驱动"));
+            .arg(bridge ? QString::fromUtf8(bridge->windowsDriver) : QStringLiteral("设备厂家的驱动"));
     case kCannotStart:
-        if (maker && QLatin1String(maker->vendorId) == QLatin1String("VID_067B"))
+        if (bridge && QLatin1String(bridge->chip) == QLatin1String("PL2303"))
             return QStringLiteral("多半是仿制的 PL2303 芯片, Prolific 的新驱动不认它: "
                                   "换一个适配器 (CH340, FTDI 或 CP210x), 或装 Prolific 的旧版驱动.");
         return QStringLiteral("拔下适配器再插上; 还不行就重装它的驱动.");
@@ -87,8 +88,7 @@ QString troubleLine(const WindowsDevice &device)
     if (!device.portName.isEmpty() && name.endsWith(QStringLiteral(" (%1)").arg(device.portName)))
         name.chop(device.portName.size() + 3);
     return QStringLiteral("%1%2 (%3) %4 (设备管理器代码 %5): ")
-               .arg(port, kind, name, problemText(device.problem))
-               .arg(device.problem)
+               .arg(port, kind, name, problemText(device.problem), QString::number(device.problem))
         + remedy(device);
 }
 
@@ -101,22 +101,37 @@ QList<WindowsDevice> faulty(const QList<WindowsDevice> &devices)
     return found;
 }
 
+QString troubleAt(const QList<WindowsDevice> &faultyDevices, const QString &location)
+{
+    for (const WindowsDevice &device : faultyDevices)
+        if (device.portName.compare(location, Qt::CaseInsensitive) == 0)
+            return troubleLine(device);
+    return {};
+}
+
+QStringList troubleLines(const QList<WindowsDevice> &faultyDevices)
+{
+    QStringList lines;
+    for (const WindowsDevice &device : faultyDevices)
+        lines << troubleLine(device);
+    return lines;
+}
+
 }   // namespace
 
+// Each question enumerates the device tree afresh; a survey does it once.
 PortTroubles windowsPortTroubles(std::function<QList<WindowsDevice>()> devices)
 {
     PortTroubles troubles;
-    troubles.at = [devices](const QString &location) {
-        for (const WindowsDevice &device : faulty(devices()))
-            if (device.portName.compare(location, Qt::CaseInsensitive) == 0)
-                return troubleLine(device);
-        return QString();
-    };
-    troubles.adaptersWithoutPort = [devices] {
-        QStringList lines;
-        for (const WindowsDevice &device : faulty(devices()))
-            lines << troubleLine(device);
-        return lines;
+    troubles.at = [devices](const QString &location) { return troubleAt(faulty(devices()), location); };
+    troubles.adaptersWithoutPort = [devices] { return troubleLines(faulty(devices())); };
+    troubles.survey = [devices](const QStringList &locations) {
+        const QList<WindowsDevice> found = faulty(devices());
+        TroubleSurvey survey;
+        for (const QString &location : locations)
+            survey.at.insert(location, troubleAt(found, location));
+        survey.stranded = troubleLines(found);
+        return survey;
     };
     return troubles;
 }

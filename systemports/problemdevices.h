@@ -18,9 +18,10 @@ struct WindowsDevice {
     int problem = 0;             // Device Manager's problem code; 0: it works
 };
 
-// Windows' serial adapters that do not work: a device whose ids name the
-// makers of the common serial bridges (FTDI, WCH, Prolific, Silicon Labs),
-// or of the Ports class, or a CDC-ACM modem, with a problem code. Each says
+// Windows' serial adapters that do not work: a device with a problem code
+// whose hardware id (vendor, product and, on a composite device, interface)
+// names one of the common serial bridges (serialBridgeFor), or of the Ports
+// class, or a CDC-ACM modem. A vendor id alone decides nothing. Each says
 // why in Device Manager's terms and what to do: code 28, no driver is
 // installed (Windows 7 brings none for CH340 or PL2303); code 10, the
 // driver will not start it (what Prolific's drivers do with the many

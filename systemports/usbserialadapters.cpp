@@ -1,32 +1,12 @@
 #include "systemports/usbserialadapters.h"
 
 #include "systemports/kernelreport.h"
+#include "systemports/serialdrivers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 
 namespace {
-
-struct Bridge {
-    const char *chip;
-    const char *module;
-};
-
-// The makers of the serial bridges in most adapters, by USB vendor id.
-const QHash<QString, Bridge> &bridgeMakers()
-{
-    static const QHash<QString, Bridge> makers{
-        {QStringLiteral("0403"), {"FTDI", "ftdi_sio"}},
-        {QStringLiteral("1a86"), {"CH340", "ch341"}},
-        {QStringLiteral("067b"), {"PL2303", "pl2303"}},
-        {QStringLiteral("10c4"), {"CP210x", "cp210x"}},
-    };
-    return makers;
-}
-
-constexpr Bridge kCdcAcm{"", "cdc_acm"};
 
 bool isCdcAcmInterface(const QString &interfaceDir)
 {
@@ -34,9 +14,26 @@ bool isCdcAcmInterface(const QString &interfaceDir)
         && kernelReportLine(interfaceDir + QStringLiteral("/bInterfaceSubClass")) == QLatin1String("02");
 }
 
-QString adapterName(const Bridge &bridge, const QString &product)
+// A serial driver puts the interface's tty below it: ttyUSB0 (USB serial
+// converters) or tty/ttyACM0 (CDC-ACM).
+bool hasTty(const QString &interfaceDir)
 {
-    const QString chip = QLatin1String(bridge.chip);
+    return !QDir(interfaceDir).entryList({QStringLiteral("tty*")}, QDir::Dirs).isEmpty();
+}
+
+// Interfaces are named BUS-PORT:CONFIG.INTERFACE; USB devices have no colon.
+bool anyInterfaceHasTty(const QString &deviceDir)
+{
+    const QDir device(deviceDir);
+    for (const QString &name : device.entryList({QStringLiteral("*:*")}, QDir::Dirs))
+        if (hasTty(device.filePath(name)))
+            return true;
+    return false;
+}
+
+QString adapterName(const SerialBridge *bridge, const QString &product)
+{
+    const QString chip = bridge ? QLatin1String(bridge->chip) : QString();
     if (product.isEmpty())
         return chip;
     return chip.isEmpty() ? QStringLiteral("(%1)").arg(product)
@@ -54,30 +51,29 @@ QString usbDeviceFile(const QString &deviceDir)
 
 }   // namespace
 
-QList<StrandedAdapter> strandedUsbAdapters(const QString &sysfsRoot)
+QList<StrandedAdapter> strandedUsbAdapters(const QString &sysfsRoot, const QString &kernelModules)
 {
     const QDir devices(sysfsRoot + QStringLiteral("/bus/usb/devices"));
+    SerialDrivers drivers(kernelModules);
     QList<StrandedAdapter> stranded;
     QStringList seen;   // one line per adapter, however many interfaces it has
-    // Interfaces are named BUS-PORT:CONFIG.INTERFACE; USB devices have no colon.
-    for (const QString &name : devices.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!name.contains(QLatin1Char(':')))
-            continue;
+    for (const QString &name : devices.entryList({QStringLiteral("*:*")}, QDir::Dirs)) {
         const QString interfaceDir = QFileInfo(devices.filePath(name)).canonicalFilePath();
         const QString deviceDir = QFileInfo(interfaceDir).path();
-        const QString vendor = kernelReportLine(deviceDir + QStringLiteral("/idVendor")).toLower();
-        const bool cdcAcm = isCdcAcmInterface(interfaceDir);
-        if (!bridgeMakers().contains(vendor) && !cdcAcm)
-            continue;
         const QString driver = QFileInfo(interfaceDir + QStringLiteral("/driver")).symLinkTarget();
-        const QString driverName = QFileInfo(driver).fileName();
-        const bool usbfs = driverName == QLatin1String("usbfs");
+        const bool usbfs = QFileInfo(driver).fileName() == QLatin1String("usbfs");
         if ((!driver.isEmpty() && !usbfs) || seen.contains(deviceDir))
             continue;
+        const QString modalias = kernelReportLine(interfaceDir + QStringLiteral("/modalias"));
+        const QString module
+            = isCdcAcmInterface(interfaceDir) ? QStringLiteral("cdc_acm") : drivers.moduleFor(modalias);
+        if (module.isEmpty() || anyInterfaceHasTty(deviceDir))
+            continue;
         seen << deviceDir;
-        const Bridge bridge = bridgeMakers().value(vendor, kCdcAcm);
-        stranded.append({adapterName(bridge, kernelReportLine(deviceDir + QStringLiteral("/product"))),
-                         QLatin1String(bridge.module), usbDeviceFile(deviceDir), usbfs});
+        stranded.append(
+            {adapterName(serialBridgeOf(modalias), kernelReportLine(deviceDir + QStringLiteral("/product"))),
+             module, usbDeviceFile(deviceDir), usbfs,
+             QFileInfo::exists(sysfsRoot + QStringLiteral("/module/") + module)});
     }
     return stranded;
 }

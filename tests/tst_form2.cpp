@@ -39,11 +39,13 @@ struct Window : WindowOnFakes {
 // 6.1 binds it (8250-placeholder, 8250-pnp-uart, 8250-platform-uart) or as
 // 6.5 and later do under serial-base (port-placeholder, port-uart), an FTDI
 // adapter (ftdi), a CDC-ACM board (acm), a console (console), Bluetooth
-// (rfcomm). Beside the ttys, the same list may hold what stands in their
-// way: "usb:ch340-usbfs", a CH340 adapter a program took through usbfs as
-// USB device 001/005; "usb:pl2303-nodriver", a PL2303 adapter no driver
-// serves; "held:PID:PROGRAM:PATH[:PARENT]", a process holding PATH open,
-// under proc/;
+// (rfcomm), an FT2232's second interface (ft2232). Beside the ttys, the same
+// list may hold what stands in their way: "usb:PORT:VENDOR:PRODUCT:INTERFACE:
+// DRIVER:NAME", a USB interface bound to DRIVER ("-": none) of USB device
+// 001/PORT's number; "held:PID:PROGRAM:PATH[:PARENT]", a process holding
+// PATH open, under proc/; "login:PID:PROGRAM:TTY", TTY as a login prompt
+// leaves it and PROGRAM's controlling terminal ("-": no program);
+// "lock:TTY:TEXT", TTY's lock file; "modules", a kernel's module list;
 // "group:NAME:MEMBERS", /dev/ttyUSB0 under dev/ belonging to group NAME,
 // which the group file lists with MEMBERS, and open to the group alone.
 QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
@@ -59,17 +61,20 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
         return QFile::link(root + target, root + at);
     };
     const QString usb = QStringLiteral("/devices/pci0000:00/0000:00:04.0/usb1");
-    // A USB device with one interface, bound to `driver` (none: empty).
-    const auto usbDevice = [&](const QString &port, const QString &vendor, const QString &product,
+    // A USB device with an interface (IDS: VENDOR:PRODUCT:NUMBER), bound to `driver` (none: empty).
+    const auto usbDevice = [&](const QString &port, const QString &ids, const QString &product,
                                const QString &driver, const QString &interfaceClass = "ff") {
-        make(usb + "/" + port + "/idVendor", vendor);
+        make(usb + "/" + port + "/idVendor", ids.left(4));
         make(usb + "/" + port + "/product", product);
         make(usb + "/" + port + "/busnum", "1");
         make(usb + "/" + port + "/devnum", port.section('-', 1));
-        const QString interface = usb + "/" + port + "/" + port + ":1.0";
+        const QString interface = usb + "/" + port + "/" + port + ":1." + ids.section(':', 2);
         make(interface + "/bInterfaceClass", interfaceClass);
         make(interface + "/bInterfaceSubClass", interfaceClass);
-        link(interface, "/bus/usb/devices/" + port + ":1.0");
+        make(interface + "/modalias",
+             "usb:v" + ids.left(9).toUpper().replace(':', 'p') + "d0100dc00dsc00dp00ic"
+                 + interfaceClass.toUpper() + "isc00ip00in0" + ids.section(':', 2));
+        link(interface, "/bus/usb/devices/" + port + ":1." + ids.section(':', 2));
         if (!driver.isEmpty())
             link("/bus/usb/drivers/" + driver, interface + "/driver");
     };
@@ -78,10 +83,32 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
         const QString kind = tty.section(QLatin1Char(':'), 1);
         const QStringList fields = kind.split(QLatin1Char(':'));
         if (name == "usb") {
-            if (kind == "ch340-usbfs")
-                usbDevice("1-5", "1a86", "USB Serial", "usbfs");
-            else
-                usbDevice("1-6", "067b", "USB-Serial Controller", {});
+            usbDevice(fields.at(0), fields.mid(1, 3).join(':'), fields.at(5),
+                      QString(fields.at(4)).remove('-'));
+            continue;
+        }
+        if (name == "login") {   // its device number 4:64 is tty_nr 1088
+            const QString pid = fields.at(0), device = root + "/dev/" + fields.at(2);
+            if (pid != "-" && make("/class/tty/" + fields.at(2) + "/dev", "4:64")
+                && make("/proc/" + pid + "/comm", fields.at(1)))
+                make("/proc/" + pid + "/stat",
+                     pid + " (" + fields.at(1) + ") S 1 " + pid + " " + pid + " 1088");
+            QFile(device).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::WriteGroup);
+            if (::geteuid() == 0 && ::chown(qPrintable(device), 0, 5) != 0)
+                return {};
+            continue;
+        }
+        if (name == "lock") {
+            make("/run/lock/LCK.." + fields.at(0), fields.at(1));
+            continue;
+        }
+        if (name == "modules") {
+            make("/lib/modules/modules.alias",
+                 "alias usb:v1A86p5512d*dc*dsc*dp*ic*isc*ip*in* spi_ch341\n"
+                 "alias usb:v110Ap1150d[0-1]*dc*dsc*dp*ic*isc*ip*in* mxuport");
+            make("/lib/modules/modules.dep",
+                 "kernel/drivers/spi/spi-ch341.ko.xz:\n"
+                 "kernel/drivers/usb/serial/mxuport.ko.xz: usbserial.ko.xz");
             continue;
         }
         if (name == "held") {
@@ -123,11 +150,14 @@ QString sysfsTree(const QTemporaryDir &dir, const QStringList &ttys)
               "serial-base/drivers/port", 4}},
             {"ftdi", {usb + "/1-1/1-1:1.0/" + name, "usb-serial/drivers/ftdi_sio", -1}},
             {"acm", {usb + "/1-2/1-2:1.0", "usb/drivers/cdc_acm", -1}},
+            {"ft2232", {usb + "/1-3/1-3:1.1/" + name, "usb-serial/drivers/ftdi_sio", -1}},
         };
         if (kind == "ftdi")   // its interface is served: it is no adapter without a port
-            usbDevice("1-1", "0403", "FT232R USB UART", "ftdi_sio");
+            usbDevice("1-1", "0403:6001:0", "FT232R USB UART", "ftdi_sio");
+        if (kind == "ft2232")
+            usbDevice("1-3", "0403:6010:1", "FT2232", "ftdi_sio");
         if (kind == "acm")
-            usbDevice("1-2", "2341", "Arduino Uno", "cdc_acm", "02");
+            usbDevice("1-2", "2341:0043:0", "Arduino Uno", "cdc_acm", "02");
         if (!kinds.contains(kind)) {   // a tty with no device behind it
             link("/devices/virtual/tty/" + name, "/class/tty/" + name);
             make("/devices/virtual/tty/" + name + "/dev", "4:1");
@@ -499,11 +529,37 @@ void TestForm2::portsAsTheKernelReportsThem_data()
         = QStringLiteral("USB 串口适配器 PL2303 (USB-Serial Controller) 插着, 但没有驱动接管它, 没有串口: "
                          "执行 sudo modprobe pl2303, 再拔插适配器.");
     QTest::newRow("brltty took a CH340 through usbfs; no driver serves a PL2303")
-        << QStringList{"ttyS0:8250-pnp-uart", "usb:ch340-usbfs", "usb:pl2303-nodriver",
-                       "held:812:brltty:/dev/bus/usb/001/005", "held:77:agetty:/dev/tty1"}
+        << QStringList{"ttyS0:8250-pnp-uart", "usb:1-5:1a86:7523:0:usbfs:USB Serial",
+                       "usb:1-6:067b:2303:0:-:USB-Serial Controller", "held:812:brltty:/dev/bus/usb/001/005",
+                       "held:77:agetty:/dev/tty1"}
         << QStringList{"/dev/ttyS0"}
         << QStringList{"box:" + brltty, "box:" + noDriver, "2:" + brltty,
                        "refused 2:串口 2 没有对应的串口. " + brltty, "!1:agetty"};
+    QTest::newRow("a login prompt on ttyS0; ttyS1 as one leaves it")
+        << QStringList{"ttyS0:8250-pnp-uart", "ttyS1:8250-pnp-uart", "login:612:agetty:ttyS0",
+                       "login:-:-:ttyS1"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyS1"}
+        << QStringList{"1:/dev/ttyS0 是登录终端, 正被 agetty (进程 612) 使用: 执行 sudo systemctl disable "
+                       "--now serial-getty@ttyS0.service",
+                       "2:不让用户 operator 读写: 请管理员修改它的权限.", "!1:usermod", "!2:usermod"};
+    QTest::newRow("lock files: one whose owner is gone, one a program named x%1 keeps")
+        << QStringList{"ttyS0:8250-pnp-uart", "ttyUSB0:ftdi", "lock:ttyUSB0:      4242", "lock:ttyS0:1234",
+                       "held:1234:x%1:/dev/null"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
+        << QStringList{"2:/dev/ttyUSB0 的锁文件 ",
+                       "2:/run/lock/LCK..ttyUSB0 还在, 但留下它的进程 4242 已经不在了: 执行 sudo rm ",
+                       "refused 2:进程 4242 已经不在了", "1:/dev/ttyS0 正被 x%1 (进程 1234) 锁住 (锁文件 "};
+    QTest::newRow("a CH341A programmer, a Silicon Labs debug adapter, an FT2232 OpenOCD took in half")
+        << QStringList{"ttyS0:8250-pnp-uart", "ttyUSB1:ft2232", "usb:1-3:0403:6010:0:usbfs:FT2232",
+                       "usb:1-7:1a86:5512:0:-:A", "usb:1-8:10c4:8044:0:-:B"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyUSB1 (FT2232)"} << QStringList{noAdapterStranded};
+    QTest::newRow("the kernel's module list decides")
+        << QStringList{"ttyS0:8250-pnp-uart", "modules", "usb:1-7:1a86:5512:0:-:CH341A",
+                       "usb:1-9:110a:1150:0:-:UPort 1150"}
+        << QStringList{"/dev/ttyS0"}
+        << QStringList{"box:USB 串口适配器 (UPort 1150) 插着, 但没有驱动接管它, 没有串口: 执行 sudo modprobe "
+                       "mxuport, 再拔插适配器.",
+                       "!box:CH341A"};
 }
 
 void TestForm2::portsAsTheKernelReportsThem()
@@ -514,14 +570,15 @@ void TestForm2::portsAsTheKernelReportsThem()
     const QString root = sysfsTree(dir, ttys);
     QVERIFY(!root.isEmpty());
     const PortList list = [root] { return sysfsSerialPorts(root); };
-    LinuxSystemView view{root, root + "/proc", root + "/etc/group", root, 1, {}};
+    LinuxSystemView view{root, root + "/proc",       root + "/etc/group",  root, 1,
+                         {},   {root + "/run/lock"}, root + "/lib/modules"};
     view.account.name = QStringLiteral("operator");
     // The user is in none of the files' groups: a file open to its group alone is closed to it.
     view.account.mayReadWrite
         = [](const QString &path) { return QFileInfo(path).permissions().testFlag(QFile::ReadOther); };
     const PortTroubles troubles = linuxPortTroubles(view);
     const PortMapping mapping = numberedInListOrder(list);
-    Form2 form2(mapping, list, troubles);
+    Form2 form2(mapping, list, PortTroubles{{}, {}, troubles.survey});   // one look at each showing
     form2.show();
     const QComboBox *box = form2.COMBO1(1);
     for (int portNo = 1; portNo <= 4; ++portNo) {

@@ -170,6 +170,19 @@ void TestPortRules::windowsAdaptersWithProblems_data()
         << "串口 3 (COM3) 不存在. 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 "
            "中把鼠标停在串口号上就能看到."
         << held;
+    QTest::newRow("a CH341A programmer and a Silicon Labs debug adapter are no serial adapters")
+        << QList<WindowsDevice>{{{"USB\\VID_1A86&PID_5512"}, {}, {}, "CH341A", {}, 28},
+                                {{"USB\\VID_10C4&PID_8044"}, {}, {}, "Debug", {}, 28}}
+        << "COM3" << QString() << QStringList{}
+        << "串口 3 (COM3) 不存在. 请插上串口适配器; 每个串口号对应哪个串口, 在 设置 "
+           "中把鼠标停在串口号上就能看到."
+        << held;
+    const QString serialHalf = QStringLiteral("USB 串口适配器 (OCD %1) 没有安装驱动 (设备管理器代码 28): "
+                                              "装上 FTDI 的 VCP 驱动, 再拔插适配器.");
+    QTest::newRow("a JTAG adapter's serial interface (MI_01) without a driver; its JTAG one is none")
+        << QList<WindowsDevice>{{{"USB\\VID_15BA&PID_002B&MI_00"}, {}, {}, "OCD", {}, 28},
+                                {{"USB\\VID_15BA&PID_002B&REV_0700&MI_01"}, {}, {}, "OCD %1", {}, 28}}
+        << "COM3" << QString() << QStringList{serialHalf} << "串口 3 (COM3) 不存在. " + serialHalf << held;
 }
 
 void TestPortRules::windowsAdaptersWithProblems()
@@ -182,6 +195,15 @@ void TestPortRules::windowsAdaptersWithProblems()
     QTEST(explainRefusal({3, "COM3", OpenRefusal::NoSuchPort, "系统找不到指定的文件。"}, troubles),
           "refusedPort3");
     QTEST(explainRefusal({3, "COM3", OpenRefusal::InUse, "拒绝访问。"}, troubles), "heldPort3");
+    int looks = 0;   // the port window's survey enumerates the devices once for all its ports
+    const auto counted = [&] {
+        ++looks;
+        return devices;
+    };
+    const TroubleSurvey survey = windowsPortTroubles(counted).surveyed({"COM1", location, "COM4"});
+    QCOMPARE(looks, 1);
+    QCOMPARE(survey.at.value(location), troubles.troubleAt(location));
+    QCOMPARE(survey.stranded, troubles.strandedAdapters());
 }
 
 QTEST_GUILESS_MAIN(TestPortRules)
