@@ -20,6 +20,7 @@ QString endName(End end)
     case End::LineFailed: return QStringLiteral("line_failed");
     case End::PortNotOpened: return QStringLiteral("not_opened");
     case End::Aborted: return QStringLiteral("interrupted");
+    case End::EndMarkerFailed: return QStringLiteral("end_marker_failed");
     case End::NoData: break;
     }
     return QStringLiteral("no_data");
@@ -45,6 +46,8 @@ QString Summary::outcome(const PortResult &result)
     const int count = result.outcome.WordIndex;
     switch (result.outcome.end) {
     case End::Finished: return QStringLiteral("每个字都已应答, 传输字数 %1").arg(count);
+    case End::EndMarkerFailed:
+        return QStringLiteral("每个字都已应答, 但结束标志没有发出去 (线路断了), 传输字数 %1").arg(count);
     case End::GaveUp:
         if (count == 0)
             return QStringLiteral("设备没有应答, 传输字数 0");

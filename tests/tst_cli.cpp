@@ -58,7 +58,8 @@ QByteArray wholeDownload(const std::vector<quint16> &words)
 }
 
 // The simulated devices, one a letter: A answers, S is silent, P answers at
-// the pace of a 9600-baud line; - stands for a device that is not there.
+// the pace of a 9600-baud line, H answers the last frame of 300 words and
+// hangs up before the end marker leaves; - stands for a device that is not there.
 struct Devices {
     std::vector<std::unique_ptr<SimulatedDevice>> all;
     QStringList paths;
@@ -69,6 +70,8 @@ struct Devices {
             SimulatedDevice::FaultConfig faults;
             faults.silent = kind == QLatin1Char('S');
             faults.paced = kind == QLatin1Char('P');
+            if (kind == QLatin1Char('H'))
+                faults.hangUpAfterAnswer = 300;
             all.push_back(std::make_unique<SimulatedDevice>(faults));
             if (!all.back()->start())
                 qFatal("no pseudo-terminal: %s", all.back()->lastError().c_str());
@@ -194,6 +197,7 @@ void TestCli::downloads_data()
     QTest::newRow("three ports at once") << "AAA" << QStringList{"finished", "finished", "finished"} << 0;
     QTest::newRow("one silent among three") << "ASA" << QStringList{"finished", "gave_up", "finished"} << 1;
     QTest::newRow("one missing beside one") << "-A" << QStringList{"not_opened", "finished"} << 1;
+    QTest::newRow("the line fails as the end marker goes") << "H" << QStringList{"end_marker_failed"} << 1;
 }
 
 void TestCli::downloads()
@@ -223,6 +227,8 @@ void TestCli::downloads()
             QVERIFY(ports[i]["seconds"].toDouble() < silentSeconds / 2 || silentSeconds == 0);
         }
     }
+    if (devices == QLatin1String("H"))
+        QCOMPARE(line.received(0), wholeDownload(words).chopped(DeviceBytes::endMarker().size()));
     if (devices.contains(QLatin1Char('S')))
         QCOMPARE(line.received(devices.indexOf(QLatin1Char('S'))),
                  DeviceBytes::wakeUp().repeated(10) + DeviceBytes::preamble());
