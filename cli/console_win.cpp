@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include "cli/screenrows.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -60,7 +62,8 @@ private:
 // Progress is redrawn with the console's own calls, which every Windows from
 // 7 on has (Windows 7's console knows no escape sequences). The block is
 // found again from where the cursor stands after it, so a console that
-// scrolled meanwhile loses nothing.
+// scrolled meanwhile loses nothing: as many rows up as its lines take at the
+// buffer's width, where the console wraps them.
 class WindowsConsole : public Console {
 public:
     void print(const QString &text) override { out_.write(text); }
@@ -72,8 +75,9 @@ public:
         if (!err_.isConsole())
             return;
         CONSOLE_SCREEN_BUFFER_INFO info = {};
-        if (drawn_ > 0 && ::GetConsoleScreenBufferInfo(err_.handle(), &info)) {
-            const COORD top = {0, SHORT(std::max(0, info.dwCursorPosition.Y - drawn_))};
+        if (!drawn_.isEmpty() && ::GetConsoleScreenBufferInfo(err_.handle(), &info)) {
+            const int rows = screenRows(drawn_, info.dwSize.X, true);
+            const COORD top = {0, SHORT(std::max(0, info.dwCursorPosition.Y - rows))};
             const DWORD cells = DWORD(info.dwCursorPosition.Y - top.Y + 1) * DWORD(info.dwSize.X);
             DWORD filled = 0;
             ::FillConsoleOutputCharacterW(err_.handle(), L' ', cells, top, &filled);
@@ -81,13 +85,13 @@ public:
         }
         for (const QString &line : lines)
             err_.write(line + QLatin1Char('\n'));
-        drawn_ = int(lines.size());
+        drawn_ = lines;
     }
 
 private:
     StandardHandle out_{STD_OUTPUT_HANDLE};
     StandardHandle err_{STD_ERROR_HANDLE};
-    int drawn_ = 0;
+    QStringList drawn_;
 };
 
 }   // namespace

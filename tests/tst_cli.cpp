@@ -4,6 +4,7 @@
 // what only a process shows (its exit status, --help, --list).
 #include "cli/cliprogram.h"
 #include "cli/portlisting.h"
+#include "cli/screenrows.h"
 #include "common/chinesecatalogues.h"
 #include "kd7sim/simulateddevice.h"
 #include "systemports/portmapping.h"
@@ -180,6 +181,8 @@ private slots:
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void interruptEndsEveryDownloadAtAFrameBoundary();
+    void progressRowsAsTheTerminalWrapsThem_data();
+    void progressRowsAsTheTerminalWrapsThem();
     void listNumbersPortsAsTheWindowDoes_data();
     void listNumbersPortsAsTheWindowDoes();
     void theProgram_data();
@@ -306,6 +309,29 @@ void TestCli::interruptEndsEveryDownloadAtAFrameBoundary()
     QVERIFY(line.all[0]->counters().framesReceived < 2000);
     for (int i = 0; i < 2; ++i)
         QVERIFY2(sameSettings(line.paths[i], before[i]), qPrintable(line.paths[i]));
+}
+
+// A line is counted in the rows the terminal wraps it to, so that the
+// redraw moves up as far as the lines drawn last reach.
+void TestCli::progressRowsAsTheTerminalWrapsThem_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("rowsOnWindows");
+    const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP2W-if00-port0");
+    QTest::newRow("a Chinese character takes two columns") << QString(21, QChar(0x4E32)) << 40 << 2 << 2;
+    QTest::newRow("filling the row exactly") << QString(20, QChar(0x4E32)) << 40 << 1 << 2;
+    QTest::newRow("a wide character never splits") << QString(41, QChar(0x4E32)) << 41 << 3 << 3;
+    QTest::newRow("a long device name") << byId + ": 7/301 帧 2%" << 40 << 2 << 2;
+}
+
+void TestCli::progressRowsAsTheTerminalWrapsThem()
+{
+    QFETCH(QString, line);
+    QFETCH(int, columns);
+    QTEST(screenRows({line}, columns, false), "rows");
+    QTEST(screenRows({line}, columns, true), "rowsOnWindows");
 }
 
 // Each port with the number a download opens it by: in name order on
