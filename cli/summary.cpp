@@ -91,8 +91,16 @@ QString Summary::jsonLines(const QList<PortResult> &results, int words)
     return lines;
 }
 
+// An interrupt that came as the last download ended stopped nothing: the
+// status says what the downloads did, not what arrived.
 int Summary::exitStatus(const QList<PortResult> &results)
 {
+    const auto ended = [&results](End end) {
+        return std::any_of(results.begin(), results.end(),
+                           [end](const PortResult &r) { return r.outcome.end == end; });
+    };
+    if (ended(End::Aborted))
+        return ExitStatus::kInterrupted;
     const bool allTook = std::all_of(results.begin(), results.end(),
                                      [](const PortResult &r) { return r.outcome.end == End::Finished; });
     return allTook ? ExitStatus::kAllTook : ExitStatus::kSomeDidNot;

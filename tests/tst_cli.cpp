@@ -181,6 +181,8 @@ private slots:
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void interruptEndsEveryDownloadAtAFrameBoundary();
+    void signalEndsTheProgramAsShellsExpect_data();
+    void signalEndsTheProgramAsShellsExpect();
     void progressRowsAsTheTerminalWrapsThem_data();
     void progressRowsAsTheTerminalWrapsThem();
     void listNumbersPortsAsTheWindowDoes_data();
@@ -309,6 +311,39 @@ void TestCli::interruptEndsEveryDownloadAtAFrameBoundary()
     QVERIFY(line.all[0]->counters().framesReceived < 2000);
     for (int i = 0; i < 2; ++i)
         QVERIFY2(sameSettings(line.paths[i], before[i]), qPrintable(line.paths[i]));
+}
+
+// The program as a shell runs it: a signal ends every download at a frame
+// boundary, the summary is printed, then the program dies of that signal,
+// so that a script's loop stops too. One ignored at start (nohup) is left so.
+void TestCli::signalEndsTheProgramAsShellsExpect_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("ignoredAtStart");
+    QTest::newRow("Ctrl+C") << SIGINT << false;
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("the terminal closed") << SIGHUP << false;
+    QTest::newRow("the terminal closed under nohup") << SIGHUP << true;
+}
+
+void TestCli::signalEndsTheProgramAsShellsExpect()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, ignoredAtStart);
+    Devices line(QStringLiteral("P"));
+    Run run(program(300));
+    QProcess cli;
+    if (ignoredAtStart)
+        cli.setChildProcessModifier([] { ::signal(SIGHUP, SIG_IGN); });
+    cli.start(QStringLiteral(KD7LOAD_CLI_PATH), portOptions(line.paths) + QStringList{run.file});
+    QVERIFY(QTest::qWaitFor([&] { return line.all[0]->counters().framesReceived >= 20; }, 10000));
+    ::kill(pid_t(cli.processId()), signalNumber);
+    QVERIFY(cli.waitForFinished(30000));
+    const QString summary = QString::fromUtf8(cli.readAllStandardOutput());
+    QCOMPARE(cli.exitStatus(), ignoredAtStart ? QProcess::NormalExit : QProcess::CrashExit);
+    QCOMPARE(cli.exitCode(), ignoredAtStart ? 0 : signalNumber);   // the signal, once it crashed
+    QCOMPARE(line.received(0).endsWith(DeviceBytes::endMarker()), ignoredAtStart);
+    QVERIFY2(summary.contains(ignoredAtStart ? "每个字都已应答" : "个字中断"), qPrintable(summary));
 }
 
 // A line is counted in the rows the terminal wraps it to, so that the
