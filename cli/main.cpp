@@ -1,5 +1,6 @@
 // kd7load-cli: the KD7 download from a script, and to many devices at once.
 #include "cli/cliprogram.h"
+#include "cli/commandline.h"
 #include "cli/console.h"
 #include "cli/interruptwatch.h"
 #include "common/chinesecatalogues.h"
@@ -19,7 +20,7 @@ int main(int argc, char *argv[])
         installChineseCatalogues(app);   // the option parser's own texts in Chinese
         const std::unique_ptr<Console> console = systemConsole();
         CliProgram cli(*console);
-        status = cli.run(QCoreApplication::arguments());
+        status = cli.run(commandLineArguments(argc, argv));
         interruptedBy = cli.interruptedBy();
     }
     InterruptWatch::endAsSignalled(interruptedBy);

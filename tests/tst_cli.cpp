@@ -152,15 +152,18 @@ bool sameSettings(const QString &path, const termios &before)
         && ::cfgetospeed(&now) == ::cfgetospeed(&before);
 }
 
-// Runs the program itself, with a bound on its time.
+// Runs the program itself, with a bound on its time; in `folder`, with its
+// *.OBJ named last by the shell, as bytes (QProcess passes only text).
 struct Process {
     QProcess process;
     QString out;
     QString err;
 
-    explicit Process(const QStringList &arguments)
+    explicit Process(const QStringList &arguments, const QString &folder = {})
     {
-        process.start(QStringLiteral(KD7LOAD_CLI_PATH), arguments);
+        process.setWorkingDirectory(folder);
+        const QString named = folder.isEmpty() ? R"(exec "$0" "$@")" : R"(exec "$0" "$@" *.OBJ)";
+        process.start("/bin/sh", QStringList{"-c", named, KD7LOAD_CLI_PATH} + arguments);
         if (!process.waitForFinished(30000))
             process.kill();
         out = QString::fromUtf8(process.readAllStandardOutput());
@@ -419,12 +422,20 @@ void TestCli::theProgram_data()
     QTest::newRow("no such file") << QStringList{"-p", "/dev/null", "/nowhere/P.OBJ"} << 2
                                   << "文件不能打开! /nowhere/P.OBJ: 文件不存在";
     QTest::newRow("list") << QStringList{"--list", "--json"} << 0 << "";
+    QTest::newRow("a file name in GBK: read, the port refused")
+        << QStringList{"-p", "/dev/null"} << 1 << "串口不能打开";
 }
 
 void TestCli::theProgram()
 {
     QFETCH(QStringList, arguments);
-    const Process cli(arguments);
+    QTemporaryDir dir;
+    const QByteArray gbk = QFile::encodeName(dir.path()) + "/\xb3\xcc\xd0\xf2.OBJ";   // 程序.OBJ
+    const bool named = QByteArray(QTest::currentDataTag()).contains("GBK");
+    const int fd = named ? ::open(gbk.constData(), O_WRONLY | O_CREAT, 0600) : -1;
+    QVERIFY(!named || (::write(fd, "1\n2\n", 4) == 4 && ::close(fd) == 0));
+    const Process cli(arguments, named ? dir.path() : QString());
+    ::unlink(gbk.constData());   // a name QTemporaryDir cannot take as text
     QTEST(cli.status(), "status");
     QFETCH(QString, said);
     QVERIFY2((cli.out + cli.err).contains(said), qPrintable(cli.out + cli.err));
