@@ -8,9 +8,27 @@
 
 namespace {
 
+// Text for a file or a pipe, in the code page that programs reading a
+// console program's output decode it with by default (PowerShell 5.1,
+// Python, findstr): the console's output code page (936 on a Chinese
+// Windows, 65001 after chcp 65001), or the system's ANSI one without a
+// console. UTF-8 where the code page is unusable.
+QByteArray inOutputCodePage(const QString &text)
+{
+    const UINT console = ::GetConsoleOutputCP();
+    const UINT codePage = console != 0 ? console : ::GetACP();
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int size = ::WideCharToMultiByte(codePage, 0, wide, int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return text.toUtf8();
+    QByteArray bytes(size, Qt::Uninitialized);
+    ::WideCharToMultiByte(codePage, 0, wide, int(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
 // One of the standard handles: a console, written in UTF-16 so that any
-// code page shows the Chinese right, or a file or pipe, written in UTF-8
-// with Windows' line ends.
+// code page shows the Chinese right, or a file or pipe, written in the
+// output code page with Windows' line ends.
 class StandardHandle {
 public:
     explicit StandardHandle(DWORD which) : handle_(::GetStdHandle(which))
@@ -30,7 +48,8 @@ public:
             writeConsole(text);
             return;
         }
-        const QByteArray bytes = QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toUtf8();
+        const QByteArray bytes
+            = inOutputCodePage(QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")));
         for (qsizetype done = 0; done < bytes.size();) {
             DWORD written = 0;
             if (!::WriteFile(handle_, bytes.constData() + done, DWORD(bytes.size() - done), &written, nullptr)
