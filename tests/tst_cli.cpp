@@ -59,8 +59,7 @@ QByteArray wholeDownload(const std::vector<quint16> &words)
 }
 
 // The simulated devices, one a letter: A answers, S is silent, P answers at
-// the pace of a 9600-baud line, H answers the last frame of 300 words and
-// hangs up before the end marker leaves; - stands for a device that is not there.
+// the pace of a 9600-baud line, H hangs up after answering frame 300; - a device not there.
 struct Devices {
     std::vector<std::unique_ptr<SimulatedDevice>> all;
     QStringList paths;
@@ -152,8 +151,7 @@ bool sameSettings(const QString &path, const termios &before)
         && ::cfgetospeed(&now) == ::cfgetospeed(&before);
 }
 
-// Runs the program itself, with a bound on its time; in `folder`, with its
-// *.OBJ named last by the shell, as bytes (QProcess passes only text).
+// Runs the program itself, with a bound on its time; in `folder`, the shell names its *.OBJ as bytes.
 struct Process {
     QProcess process;
     QString out;
@@ -342,11 +340,10 @@ void TestCli::signalEndsTheProgramAsShellsExpect()
     QVERIFY(QTest::qWaitFor([&] { return line.all[0]->counters().framesReceived >= 20; }, 10000));
     ::kill(pid_t(cli.processId()), signalNumber);
     QVERIFY(cli.waitForFinished(30000));
-    const QString summary = QString::fromUtf8(cli.readAllStandardOutput());
     QCOMPARE(cli.exitStatus(), ignoredAtStart ? QProcess::NormalExit : QProcess::CrashExit);
     QCOMPARE(cli.exitCode(), ignoredAtStart ? 0 : signalNumber);   // the signal, once it crashed
     QCOMPARE(line.received(0).endsWith(DeviceBytes::endMarker()), ignoredAtStart);
-    QVERIFY2(summary.contains(ignoredAtStart ? "每个字都已应答" : "个字中断"), qPrintable(summary));
+    QVERIFY(QString(cli.readAllStandardOutput()).contains(ignoredAtStart ? "每个字都已应答" : "个字中断"));
 }
 
 // A line is counted in the rows the terminal wraps it to, so that the
@@ -357,11 +354,8 @@ void TestCli::progressRowsAsTheTerminalWrapsThem_data()
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("rowsOnWindows");
-    const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP2W-if00-port0");
-    QTest::newRow("a Chinese character takes two columns") << QString(21, QChar(0x4E32)) << 40 << 2 << 2;
     QTest::newRow("filling the row exactly") << QString(20, QChar(0x4E32)) << 40 << 1 << 2;
     QTest::newRow("a wide character never splits") << QString(41, QChar(0x4E32)) << 41 << 3 << 3;
-    QTest::newRow("a long device name") << byId + ": 7/301 帧 2%" << 40 << 2 << 2;
 }
 
 void TestCli::progressRowsAsTheTerminalWrapsThem()

@@ -333,9 +333,8 @@ void SimulatedDevice::flushOutgoing()
         behaviour_.dropOutgoing();
 }
 
-// The host's output is stopped before the answer goes, so that its next
-// message cannot leave; the line closes once the answer has been read (a
-// hang-up drops what is unread), a moment after it surely reached the host.
+// The host's output is held before the answer goes, so its next message cannot leave; the line
+// closes once the answer has surely reached the host and been read (a hang-up drops what is unread).
 void SimulatedDevice::hangUpOnceAnswerRead()
 {
     if (!hostHeldSince_ && ::tcflow(keptSlaveFd_, TCOOFF) == 0)   // only a pseudo-terminal's
