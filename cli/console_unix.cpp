@@ -43,8 +43,8 @@ int terminalColumns(int fd)
 
 // UTF-8, as every terminal of this system's users takes it; progress is
 // redrawn with the cursor movements of VT100 terminals. The lines drawn last
-// are measured again at each redraw, at the width the terminal has then: a
-// terminal made narrower wraps them anew.
+// are measured again at each redraw, at the width the terminal has then, as
+// the terminals that rewrap their lines when resized (most do) show them.
 class TerminalConsole : public Console {
 public:
     void print(const QString &text) override { writeAll(STDOUT_FILENO, text.toUtf8()); }
