@@ -5,12 +5,13 @@
 
 namespace {
 
-const QString kExitStatuses
-    = QStringLiteral("\n退出状态:\n"
-                     "  0    每个串口都收下了整个程序\n"
-                     "  1    有串口没有收下整个程序 (打不开, 设备没有应答, 线路断了)\n"
-                     "  2    命令行或文件不对: 什么也没有发送\n"
-                     "  130  被 Ctrl+C 或 SIGTERM 中断: 每个下载都在两帧之间停下, 串口照原样还回\n");
+const QString kExitStatuses = QStringLiteral(
+    "\n退出状态:\n"
+    "  0    每个串口都收下了整个程序\n"
+    "  1    有串口没有收下整个程序 (打不开, 设备没有应答, 线路断了, 结束标志没有发出去)\n"
+    "  2    命令行或文件不对: 什么也没有发送\n"
+    "  130  被 Ctrl+C 中断 (Linux 上 SIGTERM 是 143, SIGHUP 是 129): 每个下载都在两帧之间停下, "
+    "串口照原样还回\n");
 
 void describe(QCommandLineParser &parser)
 {

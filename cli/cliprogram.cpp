@@ -66,5 +66,8 @@ int CliProgram::download(const CliOptions &options)
     console_.print(options.json ? Summary::jsonLines(results, program.image->WordCount)
                                 : Summary::text(results));
     watch.wrappedUp();
-    return downloads.interrupted() ? ExitStatus::kInterrupted : Summary::exitStatus(results);
+    const int status = Summary::exitStatus(results);
+    if (status == ExitStatus::kInterrupted)
+        interruptedBy_ = watch.signalNumber();
+    return status;
 }

@@ -14,6 +14,8 @@ public:
     explicit CliProgram(Console &console, PortRunner::ClockMaker makeClock = {});
 
     int run(const QStringList &arguments);
+    // The signal that stopped a download of the last run; 0 when none did.
+    int interruptedBy() const { return interruptedBy_; }
 
 private:
     int list(bool json);
@@ -22,4 +24,5 @@ private:
 
     Console &console_;
     PortRunner::ClockMaker makeClock_;
+    int interruptedBy_ = 0;
 };

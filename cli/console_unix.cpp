@@ -1,10 +1,13 @@
 #include "cli/console.h"
 
+#include "cli/screenrows.h"
+
 #include <QByteArray>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -31,8 +34,17 @@ bool isCapableTerminal(int fd)
     return ::isatty(fd) == 1 && term && std::strcmp(term, "dumb") != 0;
 }
 
+// The terminal's width now; 0 when it does not say.
+int terminalColumns(int fd)
+{
+    winsize size = {};
+    return ::ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
 // UTF-8, as every terminal of this system's users takes it; progress is
-// redrawn with the cursor movements of VT100 terminals.
+// redrawn with the cursor movements of VT100 terminals. The lines drawn last
+// are measured again at each redraw, at the width the terminal has then, as
+// the terminals that rewrap their lines when resized (most do) show them.
 class TerminalConsole : public Console {
 public:
     void print(const QString &text) override { writeAll(STDOUT_FILENO, text.toUtf8()); }
@@ -42,17 +54,18 @@ public:
     void redraw(const QStringList &lines) override
     {
         QByteArray out;
-        if (drawn_ > 0)   // to the start of the first line drawn, and erase to the end of the screen
-            out += "\r\033[" + QByteArray::number(drawn_) + "A\033[J";
+        const int rows = screenRows(drawn_, terminalColumns(STDERR_FILENO), false);
+        if (rows > 0)   // to the start of the first row drawn, and erase to the end of the screen
+            out += "\r\033[" + QByteArray::number(rows) + "A\033[J";
         for (const QString &line : lines)
             out += line.toUtf8() + '\n';
-        drawn_ = int(lines.size());
+        drawn_ = lines;
         writeAll(STDERR_FILENO, out);
     }
 
 private:
     bool progress_ = isCapableTerminal(STDERR_FILENO);
-    int drawn_ = 0;
+    QStringList drawn_;
 };
 
 }   // namespace

@@ -1,14 +1,34 @@
 #include "cli/console.h"
 
+#include "cli/screenrows.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
 namespace {
 
+// Text for a file or a pipe, in the code page that programs reading a
+// console program's output decode it with by default (PowerShell 5.1,
+// Python, findstr): the console's output code page (936 on a Chinese
+// Windows, 65001 after chcp 65001), or the system's ANSI one without a
+// console. UTF-8 where the code page is unusable.
+QByteArray inOutputCodePage(const QString &text)
+{
+    const UINT console = ::GetConsoleOutputCP();
+    const UINT codePage = console != 0 ? console : ::GetACP();
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int size = ::WideCharToMultiByte(codePage, 0, wide, int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return text.toUtf8();
+    QByteArray bytes(size, Qt::Uninitialized);
+    ::WideCharToMultiByte(codePage, 0, wide, int(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
 // One of the standard handles: a console, written in UTF-16 so that any
-// code page shows the Chinese right, or a file or pipe, written in UTF-8
-// with Windows' line ends.
+// code page shows the Chinese right, or a file or pipe, written in the
+// output code page with Windows' line ends.
 class StandardHandle {
 public:
     explicit StandardHandle(DWORD which) : handle_(::GetStdHandle(which))
@@ -28,7 +48,8 @@ public:
             writeConsole(text);
             return;
         }
-        const QByteArray bytes = QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")).toUtf8();
+        const QByteArray bytes
+            = inOutputCodePage(QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")));
         for (qsizetype done = 0; done < bytes.size();) {
             DWORD written = 0;
             if (!::WriteFile(handle_, bytes.constData() + done, DWORD(bytes.size() - done), &written, nullptr)
@@ -60,7 +81,8 @@ private:
 // Progress is redrawn with the console's own calls, which every Windows from
 // 7 on has (Windows 7's console knows no escape sequences). The block is
 // found again from where the cursor stands after it, so a console that
-// scrolled meanwhile loses nothing.
+// scrolled meanwhile loses nothing: as many rows up as its lines take at the
+// buffer's width, where the console wraps them.
 class WindowsConsole : public Console {
 public:
     void print(const QString &text) override { out_.write(text); }
@@ -72,8 +94,9 @@ public:
         if (!err_.isConsole())
             return;
         CONSOLE_SCREEN_BUFFER_INFO info = {};
-        if (drawn_ > 0 && ::GetConsoleScreenBufferInfo(err_.handle(), &info)) {
-            const COORD top = {0, SHORT(std::max(0, info.dwCursorPosition.Y - drawn_))};
+        if (!drawn_.isEmpty() && ::GetConsoleScreenBufferInfo(err_.handle(), &info)) {
+            const int rows = screenRows(drawn_, info.dwSize.X, true);
+            const COORD top = {0, SHORT(std::max(0, info.dwCursorPosition.Y - rows))};
             const DWORD cells = DWORD(info.dwCursorPosition.Y - top.Y + 1) * DWORD(info.dwSize.X);
             DWORD filled = 0;
             ::FillConsoleOutputCharacterW(err_.handle(), L' ', cells, top, &filled);
@@ -81,13 +104,13 @@ public:
         }
         for (const QString &line : lines)
             err_.write(line + QLatin1Char('\n'));
-        drawn_ = int(lines.size());
+        drawn_ = lines;
     }
 
 private:
     StandardHandle out_{STD_OUTPUT_HANDLE};
     StandardHandle err_{STD_ERROR_HANDLE};
-    int drawn_ = 0;
+    QStringList drawn_;
 };
 
 }   // namespace

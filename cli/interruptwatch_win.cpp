@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace {
 
 // Windows ends the program once the handler returns from a close, a log-off
@@ -11,23 +14,41 @@ namespace {
 // handler waits until the ports are given back, within that time.
 constexpr DWORD kClosingWaitMs = 4500;
 
-InterruptWatch *watch = nullptr;
-HANDLE wrappedUpEvent = nullptr;
+// What the handler shares with the watch. Windows runs the handler on a
+// thread of its own for each event, at any moment, also while the watch is
+// being destroyed: the watch goes only once no handler uses it.
+struct Shared {
+    std::mutex mutex;
+    std::condition_variable handlerDone;
+    InterruptWatch *watch = nullptr;
+    HANDLE wrappedUpEvent = nullptr;
+    int runningHandlers = 0;
+};
+Shared shared;
 
 bool isClosing(DWORD event)
 {
     return event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
 }
 
-// Runs on a thread of its own that Windows starts for each event.
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
-    InterruptWatch *target = watch;
-    if (!target)
-        return FALSE;
-    QMetaObject::invokeMethod(target, &InterruptWatch::interrupted, Qt::QueuedConnection);
+    HANDLE wrappedUp = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        if (!shared.watch)
+            return FALSE;
+        QMetaObject::invokeMethod(shared.watch, &InterruptWatch::interrupted, Qt::QueuedConnection);
+        wrappedUp = shared.wrappedUpEvent;
+        ++shared.runningHandlers;
+    }
     if (isClosing(event))
-        ::WaitForSingleObject(wrappedUpEvent, kClosingWaitMs);
+        ::WaitForSingleObject(wrappedUp, kClosingWaitMs);
+    {
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        --shared.runningHandlers;
+    }
+    shared.handlerDone.notify_all();
     return TRUE;
 }
 
@@ -35,20 +56,35 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 InterruptWatch::InterruptWatch(QObject *parent) : QObject(parent)
 {
-    wrappedUpEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    watch = this;
+    {
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.wrappedUpEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        shared.watch = this;
+    }
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
+// A handler waiting for the wrap-up is released first; the event handle is
+// closed once every handler has let go of it.
 InterruptWatch::~InterruptWatch()
 {
     ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
-    watch = nullptr;
     wrappedUp();
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    shared.watch = nullptr;
+    shared.handlerDone.wait(lock, [] { return shared.runningHandlers == 0; });
+    if (shared.wrappedUpEvent)
+        ::CloseHandle(shared.wrappedUpEvent);
+    shared.wrappedUpEvent = nullptr;
 }
 
 void InterruptWatch::wrappedUp()
 {
-    if (wrappedUpEvent)
-        ::SetEvent(wrappedUpEvent);
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    if (shared.wrappedUpEvent)
+        ::SetEvent(shared.wrappedUpEvent);
 }
+
+int InterruptWatch::signalNumber() const { return 0; }
+
+void InterruptWatch::endAsSignalled(int) {}

@@ -20,7 +20,6 @@ void ParallelDownload::start()
 
 void ParallelDownload::interrupt()
 {
-    interrupted_ = true;
     for (const std::unique_ptr<PortRunner> &runner : runners_)
         runner->stop();
 }

@@ -24,7 +24,6 @@ public:
     // Ends every download at a frame boundary; each port closes as the
     // window's Exit closes it, left as it was found.
     void interrupt();
-    bool interrupted() const { return interrupted_; }
     // Once finished, in the order of the targets.
     QList<PortResult> results() const;
 
@@ -37,5 +36,4 @@ private:
     std::vector<std::unique_ptr<PortRunner>> runners_;
     ProgressDisplay progress_;
     int running_ = 0;
-    bool interrupted_ = false;
 };

@@ -56,15 +56,19 @@ void PortRunner::run()
     const std::unique_ptr<Clock> clock = makeClock_(result_.target);
     ReceiveState rx;
     QString refusal;
+    QString message;
     PortTroubles troubles = systemPortTroubles();
     troubles.numbersShownIn = QStringLiteral("kd7load-cli --list 列出了它们");
-    PortController ports(
-        *line, [&refusal](const QString &text, const QString &detail) { refusal = text + detail; }, troubles,
-        [number] { return number; });
+    const auto refused = [&refusal, &message](const QString &text, const QString &detail) {
+        message = text;
+        refusal = text + detail;
+    };
+    PortController ports(*line, refused, troubles, [number] { return number; });
     DownloadProcedure *procedure = nullptr;
     DownloadProcedure download(*line, rx, *clock, hooksFor(*line, ports, procedure));
     procedure = &download;
     result_.outcome = stopping_ ? DownloadOutcome{DownloadOutcome::End::Aborted, 0} : download.run(image_);
     result_.refusal = refusal;
+    result_.message = message.trimmed();
     result_.seconds = double(elapsed.nsecsElapsed()) / 1e9;
 }

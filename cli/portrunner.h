@@ -18,6 +18,7 @@ struct PortResult {
     PortTarget target;
     DownloadOutcome outcome;
     QString refusal;   // why the port did not open: the window's message and the cause
+    QString message;   // the window's message alone
     double seconds = 0;
 };
 

@@ -34,7 +34,7 @@ QString PortTarget::name() const
         return device;
     if (device.isEmpty())
         return QStringLiteral("串口 %1").arg(number);
-    return QStringLiteral("串口 %1 (%2)").arg(number).arg(device);
+    return QStringLiteral("串口 %1 (%2)").arg(QString::number(number), device);
 }
 
 std::optional<QList<PortTarget>> PortTarget::resolve(const QStringList &given, QString &refusal)
@@ -44,8 +44,8 @@ std::optional<QList<PortTarget>> PortTarget::resolve(const QStringList &given, Q
     for (const QString &text : given.isEmpty() ? QStringList{QStringLiteral("1")} : given) {
         const std::optional<PortTarget> target = targetNamed(text);
         if (!target) {
-            refusal
-                = QStringLiteral("\"%1\" 不是串口号 (1 到 %2) 或串口设备名").arg(text).arg(kLargestNumber);
+            refusal = QStringLiteral("\"%1\" 不是串口号 (1 到 %2) 或串口设备名")
+                          .arg(text, QString::number(kLargestNumber));
             return std::nullopt;
         }
         const QString identity = identityOf(*target);

@@ -13,8 +13,8 @@ ProgramFile ProgramFile::read(const QString &path)
         return program;
     }
     if (file.words.size() <= 1) {
-        program.refusal
-            = QStringLiteral("无数据! %1 只有 %2 个数, 至少要两个.").arg(path).arg(file.words.size());
+        program.refusal = QStringLiteral("无数据! %1 只有 %2 个数, 至少要两个.")
+                              .arg(path, QString::number(file.words.size()));
         return program;
     }
     program.image = std::make_unique<ProgramImage>();

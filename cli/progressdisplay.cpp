@@ -26,18 +26,21 @@ void ProgressDisplay::finish()
     console_.redraw({});
 }
 
+// A refusal shows only the window's message here: its cause, often longer
+// than a terminal is wide, is on the port's result line.
 QString ProgressDisplay::lineFor(const PortRunner &runner)
 {
-    const QString name = runner.result().target.name();
-    if (runner.isFinished())
-        return name + QStringLiteral(": ") + Summary::outcome(runner.result());
+    const PortResult &result = runner.result();
+    const QString name = result.target.name();
+    if (runner.isFinished()) {
+        const bool refused = result.outcome.end == DownloadOutcome::End::PortNotOpened;
+        return name + QStringLiteral(": ") + (refused ? result.message : Summary::outcome(result));
+    }
     const int frames = runner.frames();
     const int acknowledged = runner.acknowledged();
     return QStringLiteral("%1: %2/%3 帧 %4%")
-        .arg(name)
-        .arg(acknowledged)
-        .arg(frames)
-        .arg(acknowledged * 100 / frames);
+        .arg(name, QString::number(acknowledged), QString::number(frames),
+             QString::number(acknowledged * 100 / frames));
 }
 
 void ProgressDisplay::redraw()

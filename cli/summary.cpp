@@ -20,6 +20,7 @@ QString endName(End end)
     case End::LineFailed: return QStringLiteral("line_failed");
     case End::PortNotOpened: return QStringLiteral("not_opened");
     case End::Aborted: return QStringLiteral("interrupted");
+    case End::EndMarkerFailed: return QStringLiteral("end_marker_failed");
     case End::NoData: break;
     }
     return QStringLiteral("no_data");
@@ -40,18 +41,31 @@ QJsonObject jsonOf(const PortResult &result, int words)
 
 }   // namespace
 
+// The word named is the one under way when the download ended, counted
+// from 1; the count is the frames acknowledged, as Label4 shows it.
 QString Summary::outcome(const PortResult &result)
 {
-    const int count = result.outcome.WordIndex;
-    switch (result.outcome.end) {
+    const DownloadOutcome &outcome = result.outcome;
+    const QString count = QString::number(outcome.WordIndex);
+    const QString word = QString::number(outcome.WordIndex + 1);
+    const bool inWords = outcome.handshakeAnswered;
+    switch (outcome.end) {
     case End::Finished: return QStringLiteral("每个字都已应答, 传输字数 %1").arg(count);
+    case End::EndMarkerFailed:
+        return QStringLiteral("每个字都已应答, 但结束标志没有发出去 (线路断了), 传输字数 %1").arg(count);
     case End::GaveUp:
-        if (count == 0)
-            return QStringLiteral("设备没有应答, 传输字数 0");
-        return QStringLiteral("第 %1 个字 10 次没有应答, 放弃, 传输字数 %1").arg(count);
-    case End::LineFailed: return QStringLiteral("线路在第 %1 个字断了, 传输字数 %1").arg(count);
+        if (!inWords)
+            return QStringLiteral("设备没有应答握手, 传输字数 0");
+        return QStringLiteral("第 %1 个字 10 次没有应答, 放弃, 传输字数 %2").arg(word, count);
+    case End::LineFailed:
+        if (!inWords)
+            return QStringLiteral("线路在握手时断了, 传输字数 0");
+        return QStringLiteral("线路在第 %1 个字断了, 传输字数 %2").arg(word, count);
     case End::PortNotOpened: return result.refusal;
-    case End::Aborted: return QStringLiteral("在第 %1 个字中断, 传输字数 %1").arg(count);
+    case End::Aborted:
+        if (!inWords)
+            return QStringLiteral("在握手时中断, 传输字数 0");
+        return QStringLiteral("在第 %1 个字中断, 传输字数 %2").arg(word, count);
     case End::NoData: break;
     }
     return QStringLiteral("无数据!");
@@ -77,8 +91,16 @@ QString Summary::jsonLines(const QList<PortResult> &results, int words)
     return lines;
 }
 
+// An interrupt that came as the last download ended stopped nothing: the
+// status says what the downloads did, not what arrived.
 int Summary::exitStatus(const QList<PortResult> &results)
 {
+    const auto ended = [&results](End end) {
+        return std::any_of(results.begin(), results.end(),
+                           [end](const PortResult &r) { return r.outcome.end == end; });
+    };
+    if (ended(End::Aborted))
+        return ExitStatus::kInterrupted;
     const bool allTook = std::all_of(results.begin(), results.end(),
                                      [](const PortResult &r) { return r.outcome.end == End::Finished; });
     return allTook ? ExitStatus::kAllTook : ExitStatus::kSomeDidNot;

@@ -14,6 +14,7 @@ public:
     static QString jsonLines(const QList<PortResult> &results, int words);
     // How one port's download ended, in the words of the summary.
     static QString outcome(const PortResult &result);
-    // 0 when every port took the whole program, 1 when any did not.
+    // 130 when any download was stopped by an interrupt; else 0 when every
+    // port took the whole program, 1 when any did not.
     static int exitStatus(const QList<PortResult> &results);
 };

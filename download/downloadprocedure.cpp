@@ -23,10 +23,12 @@ DownloadOutcome DownloadProcedure::run(const ProgramImage &image)
 {
     running_ = true;
     aborted_ = false;
+    handshakeAnswered_ = false;
     lastMessageBytes_ = 0;
-    const DownloadOutcome outcome = transfer(image);
-    if (line_.PortOpen())
-        awaitTransmitterEmpty();
+    DownloadOutcome outcome = transfer(image);
+    const bool lastMessageLeft = !line_.PortOpen() || awaitTransmitterEmpty();
+    if (outcome.end == End::Finished && !lastMessageLeft)
+        outcome.end = End::EndMarkerFailed;
     hooks_.Closeport();   // on every way out, the no-data one included
     running_ = false;
     return outcome;
@@ -45,6 +47,7 @@ DownloadOutcome DownloadProcedure::transfer(const ProgramImage &image)
     Step step = handshake();
     if (step != Step::Acknowledged)
         return outcomeOf(step);
+    handshakeAnswered_ = true;
     // One frame more than the words loaded: the last carries the slot just
     // past them, which loading always leaves at 0.
     const int frames = image.WordCount + 1;
@@ -56,15 +59,15 @@ DownloadOutcome DownloadProcedure::transfer(const ProgramImage &image)
             hooks_.progress(WordIndex + 1, frames);
     }
     sendEndMarker();
-    return {End::Finished, WordIndex};
+    return {End::Finished, WordIndex, true};
 }
 
 DownloadOutcome DownloadProcedure::outcomeOf(Step step) const
 {
     switch (step) {
-    case Step::LineFailed: return {End::LineFailed, WordIndex};
-    case Step::Aborted: return {End::Aborted, WordIndex};
-    default: return {End::GaveUp, WordIndex};
+    case Step::LineFailed: return {End::LineFailed, WordIndex, handshakeAnswered_};
+    case Step::Aborted: return {End::Aborted, WordIndex, handshakeAnswered_};
+    default: return {End::GaveUp, WordIndex, handshakeAnswered_};
     }
 }
 
@@ -160,8 +163,11 @@ void DownloadProcedure::write(const QByteArray &message)
 // so its time on the line is waited out once the driver's queue is empty.
 // Every wait runs on the clock, within kFinalDrain; a line still stuck then
 // is told to discard its output, so that the close does not wait for it in
-// the driver instead.
-void DownloadProcedure::awaitTransmitterEmpty()
+// the driver instead. False when the line failed with the message still on
+// its way out (or refused as it was written); a line that fails once the
+// driver has let the message go, or that is merely stuck, is not told apart
+// from one that took it.
+bool DownloadProcedure::awaitTransmitterEmpty()
 {
     using Transmitter = SerialLine::Transmitter;
     const double deadline = clock_.now() + kFinalDrain;
@@ -172,11 +178,12 @@ void DownloadProcedure::awaitTransmitterEmpty()
         clock_.sleepFor(kSecondsPerByte);
     }
     if (line_.lineFailed())
-        return;
+        return state != Transmitter::Sending;
     if (state == Transmitter::Unknown)
         clock_.sleepFor(std::min(lastMessageBytes_ * kSecondsPerByte, deadline - clock_.now()));
     else if (state == Transmitter::Sending)
         line_.setOutBufferCount(0);
+    return true;
 }
 
 void DownloadProcedure::showResponsive()

@@ -20,9 +20,14 @@ struct DownloadOutcome {
         LineFailed,      // the port failed under the download (device unplugged)
         Finished,        // every frame acknowledged, end marker sent
         Aborted,         // the program is ending
+        // Every frame acknowledged, but the line failed before the end
+        // marker had left it: the device may not know that the program is
+        // complete. Label4 shows the count all the same.
+        EndMarkerFailed,
     };
     End end = End::NoData;
-    int WordIndex = 0;   // frames acknowledged
+    int WordIndex = 0;                // frames acknowledged
+    bool handshakeAnswered = false;   // the words were under way when it ended
 
     QString label4Text() const;
 };
@@ -85,7 +90,7 @@ private:
     Step awaitAcknowledgement();
     void sendEndMarker();
     void write(const QByteArray &message);
-    void awaitTransmitterEmpty();
+    bool awaitTransmitterEmpty();
     void showResponsive();
     DownloadOutcome outcomeOf(Step step) const;
 
@@ -95,5 +100,6 @@ private:
     Hooks hooks_;
     bool running_ = false;
     std::atomic<bool> aborted_{false};
+    bool handshakeAnswered_ = false;
     int lastMessageBytes_ = 0;   // the length of the last message written
 };

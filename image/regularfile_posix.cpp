@@ -1,6 +1,6 @@
 #include "image/regularfile.h"
 
-#include <QFile>
+#include "image/filenamebytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -97,7 +97,7 @@ int openRegular(const QByteArray &path, QString &error)
 RegularFileRead readRegularFile(const QString &path, qint64 limit)
 {
     QString error;
-    const Descriptor file(openRegular(QFile::encodeName(path), error));
+    const Descriptor file(openRegular(fileNameBytes(path), error));
     if (file.get() < 0)
         return refused(error);
     RegularFileRead read;

@@ -4,6 +4,7 @@
 // what only a process shows (its exit status, --help, --list).
 #include "cli/cliprogram.h"
 #include "cli/portlisting.h"
+#include "cli/screenrows.h"
 #include "common/chinesecatalogues.h"
 #include "kd7sim/simulateddevice.h"
 #include "systemports/portmapping.h"
@@ -58,7 +59,7 @@ QByteArray wholeDownload(const std::vector<quint16> &words)
 }
 
 // The simulated devices, one a letter: A answers, S is silent, P answers at
-// the pace of a 9600-baud line; - stands for a device that is not there.
+// the pace of a 9600-baud line, H hangs up after answering frame 300; - a device not there.
 struct Devices {
     std::vector<std::unique_ptr<SimulatedDevice>> all;
     QStringList paths;
@@ -69,6 +70,8 @@ struct Devices {
             SimulatedDevice::FaultConfig faults;
             faults.silent = kind == QLatin1Char('S');
             faults.paced = kind == QLatin1Char('P');
+            if (kind == QLatin1Char('H'))
+                faults.hangUpAfterAnswer = 300;
             all.push_back(std::make_unique<SimulatedDevice>(faults));
             if (!all.back()->start())
                 qFatal("no pseudo-terminal: %s", all.back()->lastError().c_str());
@@ -81,7 +84,7 @@ struct Devices {
 
 struct Run {
     QTemporaryDir dir;
-    QString file = dir.filePath(QStringLiteral("程序.OBJ"));
+    QString file = dir.filePath(QStringLiteral("程序%2.OBJ"));   // a marker no text may take for its own
     CapturedConsole console;
 
     explicit Run(const QByteArray &text)
@@ -148,15 +151,17 @@ bool sameSettings(const QString &path, const termios &before)
         && ::cfgetospeed(&now) == ::cfgetospeed(&before);
 }
 
-// Runs the program itself, with a bound on its time.
+// Runs the program itself, with a bound on its time; in `folder`, the shell names its *.OBJ as bytes.
 struct Process {
     QProcess process;
     QString out;
     QString err;
 
-    explicit Process(const QStringList &arguments)
+    explicit Process(const QStringList &arguments, const QString &folder = {})
     {
-        process.start(QStringLiteral(KD7LOAD_CLI_PATH), arguments);
+        process.setWorkingDirectory(folder);
+        const QString named = folder.isEmpty() ? R"(exec "$0" "$@")" : R"(exec "$0" "$@" *.OBJ)";
+        process.start("/bin/sh", QStringList{"-c", named, KD7LOAD_CLI_PATH} + arguments);
         if (!process.waitForFinished(30000))
             process.kill();
         out = QString::fromUtf8(process.readAllStandardOutput());
@@ -177,6 +182,10 @@ private slots:
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void interruptEndsEveryDownloadAtAFrameBoundary();
+    void signalEndsTheProgramAsShellsExpect_data();
+    void signalEndsTheProgramAsShellsExpect();
+    void progressRowsAsTheTerminalWrapsThem_data();
+    void progressRowsAsTheTerminalWrapsThem();
     void listNumbersPortsAsTheWindowDoes_data();
     void listNumbersPortsAsTheWindowDoes();
     void theProgram_data();
@@ -194,6 +203,7 @@ void TestCli::downloads_data()
     QTest::newRow("three ports at once") << "AAA" << QStringList{"finished", "finished", "finished"} << 0;
     QTest::newRow("one silent among three") << "ASA" << QStringList{"finished", "gave_up", "finished"} << 1;
     QTest::newRow("one missing beside one") << "-A" << QStringList{"not_opened", "finished"} << 1;
+    QTest::newRow("the line fails as the end marker goes") << "H" << QStringList{"end_marker_failed"} << 1;
 }
 
 void TestCli::downloads()
@@ -223,6 +233,8 @@ void TestCli::downloads()
             QVERIFY(ports[i]["seconds"].toDouble() < silentSeconds / 2 || silentSeconds == 0);
         }
     }
+    if (devices == QLatin1String("H"))
+        QCOMPARE(line.received(0), wholeDownload(words).chopped(DeviceBytes::endMarker().size()));
     if (devices.contains(QLatin1Char('S')))
         QCOMPARE(line.received(devices.indexOf(QLatin1Char('S'))),
                  DeviceBytes::wakeUp().repeated(10) + DeviceBytes::preamble());
@@ -245,6 +257,7 @@ void TestCli::refusedBeforeAnythingIsSent_data()
     QTest::newRow("a device and a link to it")
         << good << QStringList{"-p", "LINK", "-p", "PORT"} << "给了两次";
     QTest::newRow("port 0") << good << QStringList{"-p", "PORT", "-p", "0"} << "\"0\" 不是串口号";
+    QTest::newRow("a port given as %1") << good << QStringList{"-p", "%1"} << "不是串口号 (1 到 256)";
     QTest::newRow("a word for a port") << good << QStringList{"-p", "PORT", "-p", "COM1x"} << "不是串口号";
     QTest::newRow("an unknown option") << good << QStringList{"-p", "PORT", "--fast"} << "未知选项";
     QTest::newRow("two files") << good << QStringList{"-p", "PORT", "x.OBJ"} << "只能给一个 .OBJ 文件";
@@ -291,7 +304,7 @@ void TestCli::interruptEndsEveryDownloadAtAFrameBoundary()
     const QStringList summary = run.console.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(summary.size(), 2);
     QVERIFY2(summary[0].startsWith(line.paths[0] + QStringLiteral(": 在第 ")), qPrintable(summary[0]));
-    QVERIFY(summary[1].startsWith(line.paths[1] + QStringLiteral(": 在第 0 个字中断, 传输字数 0")));
+    QVERIFY(summary[1].startsWith(line.paths[1] + QStringLiteral(": 在握手时中断, 传输字数 0")));
     const QByteArray answering = line.received(0);
     QVERIFY(!answering.endsWith(DeviceBytes::endMarker()));
     QCOMPARE((answering.size() - DeviceBytes::wakeUp().size()) % 4, 0);
@@ -299,6 +312,58 @@ void TestCli::interruptEndsEveryDownloadAtAFrameBoundary()
     QVERIFY(line.all[0]->counters().framesReceived < 2000);
     for (int i = 0; i < 2; ++i)
         QVERIFY2(sameSettings(line.paths[i], before[i]), qPrintable(line.paths[i]));
+}
+
+// The program as a shell runs it: a signal ends every download at a frame
+// boundary, the summary is printed, then the program dies of that signal,
+// so that a script's loop stops too. One ignored at start (nohup) is left so.
+void TestCli::signalEndsTheProgramAsShellsExpect_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("ignoredAtStart");
+    QTest::newRow("Ctrl+C") << SIGINT << false;
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("the terminal closed") << SIGHUP << false;
+    QTest::newRow("the terminal closed under nohup") << SIGHUP << true;
+}
+
+void TestCli::signalEndsTheProgramAsShellsExpect()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, ignoredAtStart);
+    Devices line(QStringLiteral("P"));
+    Run run(program(300));
+    QProcess cli;
+    if (ignoredAtStart)
+        cli.setChildProcessModifier([] { ::signal(SIGHUP, SIG_IGN); });
+    cli.start(QStringLiteral(KD7LOAD_CLI_PATH), portOptions(line.paths) + QStringList{run.file});
+    QVERIFY(QTest::qWaitFor([&] { return line.all[0]->counters().framesReceived >= 20; }, 10000));
+    ::kill(pid_t(cli.processId()), signalNumber);
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitStatus(), ignoredAtStart ? QProcess::NormalExit : QProcess::CrashExit);
+    QCOMPARE(cli.exitCode(), ignoredAtStart ? 0 : signalNumber);   // the signal, once it crashed
+    QCOMPARE(line.received(0).endsWith(DeviceBytes::endMarker()), ignoredAtStart);
+    QVERIFY(QString(cli.readAllStandardOutput()).contains(ignoredAtStart ? "每个字都已应答" : "个字中断"));
+}
+
+// A line is counted in the rows the terminal wraps it to, so that the
+// redraw moves up as far as the lines drawn last reach.
+void TestCli::progressRowsAsTheTerminalWrapsThem_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("rowsOnWindows");
+    QTest::newRow("filling the row exactly") << QString(20, QChar(0x4E32)) << 40 << 1 << 2;
+    QTest::newRow("a wide character never splits") << QString(41, QChar(0x4E32)) << 41 << 3 << 3;
+}
+
+void TestCli::progressRowsAsTheTerminalWrapsThem()
+{
+    QFETCH(QString, line);
+    QFETCH(int, columns);
+    QTEST(screenRows({line}, columns, false), "rows");
+    QTEST(screenRows({line}, columns, true), "rowsOnWindows");
 }
 
 // Each port with the number a download opens it by: in name order on
@@ -351,12 +416,20 @@ void TestCli::theProgram_data()
     QTest::newRow("no such file") << QStringList{"-p", "/dev/null", "/nowhere/P.OBJ"} << 2
                                   << "文件不能打开! /nowhere/P.OBJ: 文件不存在";
     QTest::newRow("list") << QStringList{"--list", "--json"} << 0 << "";
+    QTest::newRow("a file name in GBK: read, the port refused")
+        << QStringList{"-p", "/dev/null"} << 1 << "串口不能打开";
 }
 
 void TestCli::theProgram()
 {
     QFETCH(QStringList, arguments);
-    const Process cli(arguments);
+    QTemporaryDir dir;
+    const QByteArray gbk = QFile::encodeName(dir.path()) + "/\xb3\xcc\xd0\xf2.OBJ";   // 程序.OBJ
+    const bool named = QByteArray(QTest::currentDataTag()).contains("GBK");
+    const int fd = named ? ::open(gbk.constData(), O_WRONLY | O_CREAT, 0600) : -1;
+    QVERIFY(!named || (::write(fd, "1\n2\n", 4) == 4 && ::close(fd) == 0));
+    const Process cli(arguments, named ? dir.path() : QString());
+    ::unlink(gbk.constData());   // a name QTemporaryDir cannot take as text
     QTEST(cli.status(), "status");
     QFETCH(QString, said);
     QVERIFY2((cli.out + cli.err).contains(said), qPrintable(cli.out + cli.err));

@@ -228,6 +228,8 @@ void TestDownloadProcedure::lineFailureEndsAtOnce_data()
     QTest::newRow("as the handshake is written") << Failure{HostMessage::Handshake, 0, false} << 0 << "0";
     QTest::newRow("while the handshake's answer is awaited")
         << Failure{HostMessage::Handshake, 0, true} << 0 << "0";
+    QTest::newRow("as the end marker is written") << Failure{HostMessage::EndMarker, 0, false} << 11 << "11";
+    QTest::newRow("while the end marker leaves") << Failure{HostMessage::EndMarker, 0, true} << 11 << "11";
 }
 
 // A dead line ends the download at once: nothing is sent again, no retry is
@@ -240,7 +242,10 @@ void TestDownloadProcedure::lineFailureEndsAtOnce()
     rig.line.failure = failure;
     rig.line.secondsPerByte = DownloadProcedure::kSecondsPerByte;   // the line fails with bytes on their way
     const DownloadOutcome outcome = rig.download(10);
-    QCOMPARE(outcome.end, DownloadOutcome::End::LineFailed);
+    const bool atEndMarker = failure.message == HostMessage::EndMarker;   // Label4 keeps the whole count
+    QCOMPARE(outcome.end,
+             atEndMarker ? DownloadOutcome::End::EndMarkerFailed : DownloadOutcome::End::LineFailed);
+    QCOMPARE(outcome.handshakeAnswered, failure.message != HostMessage::Handshake);
     QTEST(outcome.label4Text(), "label4");
     QTEST(int(rig.line.frames().size()), "frames");
     QCOMPARE(rig.line.count(HostMessage::Handshake), 1);

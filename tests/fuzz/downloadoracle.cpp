@@ -96,10 +96,11 @@ DownloadOracle::Ending DownloadOracle::walk(const FuzzedDownload &run)
                 return ending;
         }
     }
-    fuzzRequire(!cursor.atEnd() && cursor.take().bytes == kEndMarker,
+    fuzzRequire(!cursor.atEnd() && cursor.peek().bytes == kEndMarker,
                 "the end marker follows the last acknowledged frame");
+    const bool markerLost = cursor.take().lineFailed;
     fuzzRequire(cursor.atEnd(), "exactly one end marker, and nothing after it");
-    return {End::Finished, words + 1};
+    return {markerLost ? End::EndMarkerFailed : End::Finished, words + 1};
 }
 
 // One attempt of the handshake: a preamble and the handshake, or the closing

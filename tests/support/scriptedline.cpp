@@ -101,7 +101,7 @@ void ScriptedLine::Output(const QByteArray &bytes)
     sendingUntil_ = std::max(sendingUntil_, clock_.now()) + bytes.size() * secondsPerByte;
     const HostMessage kind = classify(bytes);
     const int frameNumber = kind == HostMessage::WordFrame ? framesReceived_++ : -1;
-    const int number = kind == HostMessage::Handshake ? handshakesReceived_++ : frameNumber;
+    const int number = kind == HostMessage::Handshake ? handshakesReceived_++ : std::max(frameNumber, 0);
     if (failure && failure->message == kind && failure->number == number) {
         if (failure->whileAwaitingAnswer)
             failsInNextWait_ = true;
@@ -124,6 +124,8 @@ void ScriptedLine::fail()
 
 SerialLine::Transmitter ScriptedLine::transmitter()
 {
+    if (open_ && std::exchange(failsInNextWait_, false))
+        fail();   // the end marker's wait is for the line to empty
     if (OutBufferCount() > 0)
         return Transmitter::Sending;
     if (!reportsTransmitter)

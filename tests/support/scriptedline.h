@@ -51,7 +51,7 @@ public:
     // once it has left, during the wait for its answer, which never comes.
     // Bytes still on their way then never leave.
     struct Failure {
-        HostMessage message = HostMessage::WordFrame;   // the handshake or a word frame
+        HostMessage message = HostMessage::WordFrame;   // the handshake, a word frame or the end marker
         int number = 0;                                 // which of them, resends included, from 0
         bool whileAwaitingAnswer = false;
     };

@@ -40,6 +40,7 @@ void DeviceBehaviour::newLine()
     pending_ = {};
     outgoing_.clear();
     hangingUp_ = false;
+    hangUpAfterAnswer_ = false;
 }
 
 // A pseudo-terminal delivers at once what a 9600-baud line takes about a
@@ -188,6 +189,11 @@ void DeviceBehaviour::onWord(std::uint16_t word, TimePoint arrival)
         return;
     const bool late = faults_.lateFrame && index == *faults_.lateFrame;
     scheduleAnswer(arrival, late ? faults_.lateBy : 0.0, false);
+    if (hangUpArmed_ && faults_.hangUpAfterAnswer && index == *faults_.hangUpAfterAnswer) {
+        ++counters_.hangUps;
+        hangUpArmed_ = false;
+        hangUpAfterAnswer_ = true;
+    }
 }
 
 // Counts `bytes` more against the sessions' record, dropping the oldest

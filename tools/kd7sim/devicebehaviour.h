@@ -37,6 +37,8 @@ public:
         std::optional<int> hangUpAtWord;   // the line closes when this frame arrives (once)
         bool paced = false;                // answers wait for the bytes to cross a 9600-baud line
         double answerLatency = 0.0;        // seconds added before every answer
+        // This frame is answered, then the line closes before the host sends more (once).
+        std::optional<int> hangUpAfterAnswer;
     };
 
     // One download: from a handshake to its end marker or the next handshake.
@@ -81,6 +83,8 @@ public:
     std::optional<TimePoint> nextDue() const;
 
     const std::string &outgoing() const { return outgoing_; }
+    // The answer due is the last: the line closes once the host has read it.
+    bool hangsUpAfterAnswer() const { return hangUpAfterAnswer_; }
     // The line took the first `count` outgoing bytes at `now`.
     void sent(std::size_t count, TimePoint now);
     // The line is gone; on a real line these bytes are lost too.
@@ -130,6 +134,7 @@ private:
     FaultConfig faults_;
     bool hangUpArmed_ = true;
     bool hangingUp_ = false;
+    bool hangUpAfterAnswer_ = false;
 
     ParseState state_ = ParseState::AwaitHandshake;
     int handshakeMatched_ = 0;

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -178,6 +179,7 @@ void SimulatedDevice::resetLineState()
 {
     behaviour_.newLine();
     hungUp_ = false;
+    hostHeldSince_.reset();
 }
 
 std::string SimulatedDevice::devicePath() const
@@ -279,6 +281,8 @@ void SimulatedDevice::run()
         else if (watch.revents & (POLLHUP | POLLERR | POLLNVAL))
             backOff = true;
         behaviour_.queueDueAnswers(Clock::now());
+        if (behaviour_.hangsUpAfterAnswer())
+            hangUpOnceAnswerRead();
         flushOutgoing();
     }
 }
@@ -327,6 +331,18 @@ void SimulatedDevice::flushOutgoing()
         behaviour_.sent(std::size_t(written), Clock::now());
     else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         behaviour_.dropOutgoing();
+}
+
+// The host's output is held before the answer goes, so its next message cannot leave; the line
+// closes once the answer has surely reached the host and been read (a hang-up drops what is unread).
+void SimulatedDevice::hangUpOnceAnswerRead()
+{
+    if (!hostHeldSince_ && ::tcflow(keptSlaveFd_, TCOOFF) == 0)   // only a pseudo-terminal's
+        hostHeldSince_ = Clock::now();
+    int unread = 0;
+    if (hostHeldSince_ && Clock::now() - *hostHeldSince_ >= std::chrono::milliseconds(50)
+        && ::ioctl(keptSlaveFd_, FIONREAD, &unread) == 0 && unread == 0)
+        hangUp();
 }
 
 // The device unplugged: both ends of the pseudo-terminal close, so the host

@@ -89,6 +89,7 @@ private:
     bool readAvailable();
     void flushOutgoing();
     void hangUp();
+    void hangUpOnceAnswerRead();
     void resetLineState();
 
     mutable std::mutex mutex_;
@@ -101,6 +102,7 @@ private:
     int lineFd_ = -1;        // the master end, or the serial port
     int keptSlaveFd_ = -1;   // holds the pseudo-terminal up while the host has it closed
     bool hungUp_ = false;
+    std::optional<TimePoint> hostHeldSince_;   // the host's output held back, for hangUpAfterAnswer
     std::thread thread_;
     std::atomic<bool> stopping_{false};
 };

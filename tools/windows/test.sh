@@ -99,9 +99,9 @@ cli_on_two_com_ports() {
   cat "$json"
   [ "$(grep -c '"outcome":"finished"' "$json")" -eq 2 ]
 }
-# Its Chinese, as UTF-8 down a pipe, and on Wine's console on a terminal
-# (written there as UTF-16, which any code page shows), under code page 936.
-cli_chinese_in_a_pipe() { cli --help | tee /dev/stderr | grep -q '用法'; }
+# Its Chinese redirected in the console's output code page, as PowerShell 5.1, Python and findstr read it,
+# and on Wine's console on a terminal (written there as UTF-16, which any code page shows), under 936.
+cli_chinese_redirected() { (cd "$out/tests" && bounded 120 script -qec "wine cmd /c \"chcp $1 & kd7load-cli.exe --help >$(winpath "$work/help$1.txt")\"" /dev/null) >/dev/null && iconv -f "$2" -t UTF-8 "$work/help$1.txt" | tee /dev/stderr | grep -q '用法'; }
 cli_chinese_on_a_console() {
   (cd "$out/tests" && bounded 120 script -qec 'wine cmd /c "chcp 936 & kd7load-cli.exe --help"' /dev/null) \
     | tee /dev/stderr | grep -q '退出状态'
@@ -222,7 +222,8 @@ in_prefix() {
   check zip-runs-where-unpacked portable_download
   end_processes "${sims[@]}"
   check zip-com8-exact-bytes cmp "$work/answering-expected.bin" "$work/com8-$1.bin"
-  check cli-chinese-in-a-pipe cli_chinese_in_a_pipe
+  check cli-chinese-redirected-in-code-page-936 cli_chinese_redirected 936 GBK
+  check cli-chinese-redirected-in-code-page-65001 cli_chinese_redirected 65001 UTF-8
   check cli-chinese-on-a-console cli_chinese_on_a_console
 
   # The installer, silent, as lab administrators run it; the installed program

@@ -1,0 +1,5 @@
+#include "cli/commandline.h"
+
+#include <QCoreApplication>
+
+QStringList commandLineArguments(int, char *[]) { return QCoreApplication::arguments(); }
