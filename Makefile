@@ -1,6 +1,6 @@
 # The front door: `make demo`, `make check`, `make test`, `make run`, `make package`,
-# `make bench`, `make fuzz`, `make windows`, `make test-windows`. Each installs what it needs on a fresh Debian 12
-# machine first.
+# `make bench`, `make fuzz`, `make windows`, `make test-windows`, `make release`. Each installs what it needs on a
+# fresh Debian 12 machine first.
 BUILD     ?= build
 JOBS      ?= 2
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD7_WARNINGS_AS_ERRORS=ON
@@ -133,3 +133,15 @@ windows: build
 test-windows: windows
 	tools/windows/test.sh $(WINDOWS_BUILD) $(BUILD)
 # ---- end of Windows edition -------------------------------------------------------
+
+# ---- Releases ----------------------------------------------------------------------
+# `make release` puts every file of a release in build/release/, built from the
+# commit checked out: the Debian packages for amd64 and arm64 (cross-built with
+# Debian's arm64 Qt 6), the source, the Windows installer and zip with their
+# Qt's source, SHA256SUMS and the version's release notes from CHANGELOG.md.
+# KD7_RELEASE_WINDOWS=no leaves the Windows files out.
+.PHONY: release
+
+release:
+	tools/release/release.sh
+# ---- end of releases ---------------------------------------------------------------
