@@ -46,15 +46,19 @@ hwtest: build
 	tests/hw/hwtest.sh $(BUILD)
 
 # Every C++ source in one formatting (.clang-format); `make format` applies it.
+# The sources are git's list, or, in a release's source archive (no git), every
+# .cpp and .h outside the build folders.
+CXX_SOURCES = { git ls-files '*.cpp' '*.h' 2>/dev/null || \
+	find . -path './build*' -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print; }
 .PHONY: format format-check
 format-check:
 	@tools/install-deps.sh --with-extras clang-format
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	$(CXX_SOURCES) | xargs -r clang-format --dry-run --Werror
 	@echo "format-check: every source is formatted"
 
 format:
 	@tools/install-deps.sh --with-extras clang-format
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	$(CXX_SOURCES) | xargs -r clang-format -i
 
 # ---- Sanitizers and fuzzing ------------------------------------------------------
 # `make test` then builds every program under AddressSanitizer and UBSan in
