@@ -144,8 +144,13 @@ test-windows: windows
 # Debian's arm64 Qt 6), the source, the Windows installer and zip with their
 # Qt's source, SHA256SUMS and the version's release notes from CHANGELOG.md.
 # KD7_RELEASE_WINDOWS=no leaves the Windows files out.
-.PHONY: release
+# `make test-release` tries each file where it is installed: the packages in
+# clean Debian 12, 13 and testing chroots (arm64 through qemu-user).
+.PHONY: release test-release
 
 release:
 	tools/release/release.sh
+
+test-release: release build
+	tools/release/test-release.sh build/release $(BUILD)
 # ---- end of releases ---------------------------------------------------------------
