@@ -144,12 +144,17 @@ test-windows: windows
 # Debian's arm64 Qt 6), the source, the Windows installer and zip with their
 # Qt's source, SHA256SUMS and the version's release notes from CHANGELOG.md.
 # KD7_RELEASE_WINDOWS=no leaves the Windows files out.
+# `make check-reproducible` runs it in two clones in other folders and compares
+# their SHA256SUMS, showing each difference with diffoscope.
 # `make test-release` tries each file where it is installed: the packages in
 # clean Debian 12, 13 and testing chroots (arm64 through qemu-user).
-.PHONY: release test-release
+.PHONY: release check-reproducible test-release
 
 release:
 	tools/release/release.sh
+
+check-reproducible:
+	tools/release/check-reproducible.sh
 
 test-release: release build
 	tools/release/test-release.sh build/release $(BUILD)
