@@ -13,6 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 release=$(realpath "${1:?usage: test-release.sh RELEASE BUILD}")
 build=$(realpath "${2:?usage: test-release.sh RELEASE BUILD}")
 cache=${KD7_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kd7load}/chroots
+[ "$(id -u)" -eq 0 ] || die "test-release: chroots and mounts need root: run it as root"
 version=$(sed -n 's/^project(kd7load VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")
 "$here/../install-deps.sh" --with-extras mmdebstrap arch-test qemu-user-static binfmt-support
 start_work
