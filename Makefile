@@ -1,6 +1,6 @@
 # The front door: `make demo`, `make check`, `make test`, `make run`, `make package`,
-# `make bench`, `make fuzz`, `make windows`, `make test-windows`. Each installs what it needs on a fresh Debian 12
-# machine first.
+# `make bench`, `make fuzz`, `make windows`, `make test-windows`, `make release`. Each installs what it needs on a
+# fresh Debian 12 machine first.
 BUILD     ?= build
 JOBS      ?= 2
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD7_WARNINGS_AS_ERRORS=ON
@@ -46,15 +46,19 @@ hwtest: build
 	tests/hw/hwtest.sh $(BUILD)
 
 # Every C++ source in one formatting (.clang-format); `make format` applies it.
+# The sources are git's list, or, in a release's source archive (no git), every
+# .cpp and .h outside the build folders.
+CXX_SOURCES = { git ls-files '*.cpp' '*.h' 2>/dev/null || \
+	find . -path './build*' -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print; }
 .PHONY: format format-check
 format-check:
 	@tools/install-deps.sh --with-extras clang-format
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	$(CXX_SOURCES) | xargs -r clang-format --dry-run --Werror
 	@echo "format-check: every source is formatted"
 
 format:
 	@tools/install-deps.sh --with-extras clang-format
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	$(CXX_SOURCES) | xargs -r clang-format -i
 
 # ---- Sanitizers and fuzzing ------------------------------------------------------
 # `make test` then builds every program under AddressSanitizer and UBSan in
@@ -133,3 +137,25 @@ windows: build
 test-windows: windows
 	tools/windows/test.sh $(WINDOWS_BUILD) $(BUILD)
 # ---- end of Windows edition -------------------------------------------------------
+
+# ---- Releases ----------------------------------------------------------------------
+# `make release` puts every file of a release in build/release/, built from the
+# commit checked out: the Debian packages for amd64 and arm64 (cross-built with
+# Debian's arm64 Qt 6), the source, the Windows installer and zip with their
+# Qt's source, SHA256SUMS and the version's release notes from CHANGELOG.md.
+# KD7_RELEASE_WINDOWS=no leaves the Windows files out.
+# `make check-reproducible` runs it in two clones in other folders and compares
+# their SHA256SUMS, showing each difference with diffoscope.
+# `make test-release` tries each file where it is installed: the packages in
+# clean Debian 12, 13 and testing chroots (arm64 through qemu-user).
+.PHONY: release check-reproducible test-release
+
+release:
+	tools/release/release.sh
+
+check-reproducible:
+	tools/release/check-reproducible.sh
+
+test-release: release build
+	tools/release/test-release.sh build/release $(BUILD)
+# ---- end of releases ---------------------------------------------------------------

@@ -27,10 +27,16 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+# A name without an architecture means the machine's own (or an
+# architecture-independent package), also where another architecture's copy
+# is installed beside it (multiarch: arm64's Qt for the release, i386's Wine).
+native=$(dpkg --print-architecture)
 missing=()
 for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
+  arch="($native|all)"
+  [[ $p != *:* ]] || arch=${p#*:}
+  dpkg-query -W -f='${Status} ${Architecture}\n' "$p" 2>/dev/null | grep -qxE "install ok installed $arch" \
+    || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
