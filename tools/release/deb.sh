@@ -25,7 +25,7 @@ fi
 rm -rf "$build"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKD7_WARNINGS_AS_ERRORS=ON \
   -DBUILD_TESTING=OFF -DCPACK_DEBIAN_PACKAGE_ARCHITECTURE="$arch" \
-  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$src=. -ffile-prefix-map=$build=." "${options[@]}" >/dev/null
+  -DKD7_REPRODUCIBLE=ON "${options[@]}" >/dev/null
 cmake --build "$build" -j "${JOBS:-2}"
 (cd "$build" && cpack -G DEB >/dev/null)
 mkdir -p "$out"

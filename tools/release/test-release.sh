@@ -109,4 +109,8 @@ try_in bookworm amd64
 try_in trixie amd64
 try_in forky amd64
 try_in bookworm arm64
+# The Windows zip under Wine as Windows 7, from a folder with Chinese and spaces.
+zip=$release/kd7load-$version-windows.zip
+[ ! -e "$zip" ] || check windows-zip-under-wine env KD7_WINE_ONLY_ZIP="$zip" \
+  "$here/../windows/test.sh" "$(dirname "$release")/release-windows" "$build"
 tally test-release

@@ -30,6 +30,8 @@ QT_TEXTS = {
 RUNTIME_TEXTS = {
     "MinGW-w64.txt": "/usr/share/doc/mingw-w64-i686-dev/copyright",
     "GCC-runtime.txt": "/usr/share/doc/gcc-mingw-w64-i686-posix-runtime/copyright",
+    # Qt's Chinese catalogues (its dialogs' texts), built into the programs.
+    "Qt-translations.txt": "/usr/share/doc/qt6-translations-l10n/copyright",
 }
 # Code in Qt's tree that the DLLs shipped do not hold: modules and features
 # left out of the build, other platforms, the test library.
@@ -105,6 +107,8 @@ Qt-third-party.txt.
 MinGW-w64's libwinpthread-1.dll: MinGW-w64.txt.
 GCC's libgcc_s_dw2-1.dll and libstdc++-6.dll: GPL 3.0 with the GCC Runtime
 Library Exception, in GCC-runtime.txt.
+Qt's Chinese catalogues, built into kd7load.exe and kd7load-cli.exe: GPL 3.0
+with The Qt Company GPL Exception 1.0, in Qt-translations.txt.
 
 Qt 的源代码 / The source of Qt
 ------------------------------

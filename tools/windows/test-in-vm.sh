@@ -29,7 +29,7 @@ vmlinuz=("$kernel"/boot/vmlinuz-*)
 # copy of itself) while its input is the machine's console.
 cat >"$vm/command" <<COMMAND
 exec </dev/null
-export KD7_IN_VM=1 LANG=C.UTF-8 HOME=/root PATH='$PATH'
+export KD7_IN_VM=1 LANG=C.UTF-8 HOME=/root PATH='$PATH' KD7_WINE_ONLY_ZIP='${KD7_WINE_ONLY_ZIP:-}'
 for folder in tests stage; do
   cp -a '$out/'\$folder /tmp/\$folder && mount --bind /tmp/\$folder '$out/'\$folder
 done
