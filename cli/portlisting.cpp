@@ -34,13 +34,19 @@ QString latencyText(const std::optional<int> &milliseconds)
 
 }   // namespace
 
+// Every port's trouble and the stranded adapters come from one look at the
+// system, as the port window takes them.
 PortListing::PortListing(const QList<SystemPort> &ports, const PortMapping &numbering,
                          const PortTroubles &troubles)
-    : stranded_(troubles.strandedAdapters())
 {
+    QStringList locations;
+    for (const SystemPort &port : ports)
+        locations << port.location;
+    const TroubleSurvey found = troubles.surveyed(locations);
+    stranded_ = found.stranded;
     const QHash<QString, int> numbers = numbersOf(ports, numbering);
     for (const SystemPort &port : ports)
-        entries_.append({numbers.value(port.location), port, troubles.troubleAt(port.location)});
+        entries_.append({numbers.value(port.location), port, found.at.value(port.location)});
 }
 
 QString PortListing::text() const
