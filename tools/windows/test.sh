@@ -111,11 +111,12 @@ cli_chinese_on_a_console() {
 # folder whose path has Chinese and spaces (a USB stick's, say), its
 # kd7load-cli downloads through COM8, and nothing is written outside that
 # folder: no file anywhere in the prefix, no registry value (Wine's hives
-# compared without their times). The device must then hold every word and
-# the extra 0 frame.
+# compared without their times, and without the driver dates Wine itself
+# writes anew for the devices at every start). The device must then hold
+# every word and the extra 0 frame.
 prefix_state() {
   (cd "$WINEPREFIX" && find . -path ./dosdevices -prune -o -type f ! -name '*.reg' -printf '%P %s %T@\n' | sort \
-    && sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d' ./*.reg)
+    && sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d; /^"DriverDateData"=/d' ./*.reg)
 }
 portable_download() {
   local folder="$work/U 盘 $prefix_name/免安装 工具"
