@@ -5,6 +5,7 @@
 #include "cli/cliprogram.h"
 #include "cli/portlisting.h"
 #include "cli/screenrows.h"
+#include "cli/summary.h"
 #include "common/chinesecatalogues.h"
 #include "kd7sim/simulateddevice.h"
 #include "systemports/portmapping.h"
@@ -186,6 +187,8 @@ private slots:
     void signalEndsTheProgramAsShellsExpect();
     void progressRowsAsTheTerminalWrapsThem_data();
     void progressRowsAsTheTerminalWrapsThem();
+    void summaryNamesTheWordAndThePhase_data();
+    void summaryNamesTheWordAndThePhase();
     void listNumbersPortsAsTheWindowDoes_data();
     void listNumbersPortsAsTheWindowDoes();
     void theProgram_data();
@@ -364,6 +367,24 @@ void TestCli::progressRowsAsTheTerminalWrapsThem()
     QFETCH(int, columns);
     QTEST(screenRows({line}, columns, false), "rows");
     QTEST(screenRows({line}, columns, true), "rowsOnWindows");
+}
+
+// The word named is the one under way, counted from 1, in the phase it was in.
+void TestCli::summaryNamesTheWordAndThePhase_data()
+{
+    QTest::addColumn<int>("acknowledged");   // -1: the handshake went unanswered
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no answer to the handshake") << -1 << "设备没有应答握手, 传输字数 0";
+    QTest::newRow("the handshake answered, never word 1") << 0 << "第 1 个字 10 次没有应答, 放弃, 传输字数 0";
+    QTest::newRow("word 6 never answered") << 5 << "第 6 个字 10 次没有应答, 放弃, 传输字数 5";
+}
+
+void TestCli::summaryNamesTheWordAndThePhase()
+{
+    QFETCH(int, acknowledged);
+    PortResult result;
+    result.outcome = {DownloadOutcome::End::GaveUp, std::max(acknowledged, 0), acknowledged >= 0};
+    QTEST(Summary::outcome(result), "text");
 }
 
 // Each port with the number a download opens it by: in name order on
